@@ -8,17 +8,20 @@
 // and returns its descriptor; no device left fails the attach; release
 // succeeds; command 0x102 answers the attached device's serial number and
 // every other command the status byte 0x00.  A scripted reply for an I/O
-// control code replaces that default for the next request of that code.
+// control code replaces that default for the next request of that code;
+// a command handler, when set, answers the commands left unscripted.
 #ifndef VUXA_TEST_SCRIPTED_DRIVER_H
 #define VUXA_TEST_SCRIPTED_DRIVER_H
 
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,6 +93,11 @@ public:
     void script(uint32_t code, DriverReply reply);
     // The same for the next token command (PYXO_IOCTL_COMMAND).
     void script_command(DriverReply reply);
+    // Answers token commands that have no scripted reply: a handler that
+    // plays the token (for instance computing hashes) returns the reply, or
+    // nothing to fall back to the default.  Runs on the driver's thread.
+    using CommandHandler = std::function<std::optional<DriverReply>(const struct CommandBlock &)>;
+    void on_command(CommandHandler handler);
 
     std::vector<DriverRequest> requests() const;
     std::vector<CommandBlock> commands() const;
