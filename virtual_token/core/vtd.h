@@ -50,6 +50,26 @@ uint32_t vtd_control(vtd_driver *driver, uint32_t handle, uint32_t code, const u
  * persist tokens save those positions' images. */
 uint32_t vtd_take_changed(vtd_driver *driver);
 
+/* Token images: the versioned, checksummed byte form of one token, the same
+ * as the management export and import controls carry. */
+
+/* The largest image any token can have. */
+uint32_t vtd_max_image_size(void);
+
+/* Writes the image of the token at a position; returns its size, or 0 when
+ * there is no token there or out_size is too small. */
+uint32_t vtd_export_image(vtd_driver *driver, uint32_t position, uint8_t *out,
+                          uint32_t out_size);
+
+/* Puts the token of an image at a position, replacing what was there.
+ * Returns 0, or a nonzero error code for a damaged or unusable image that
+ * vtd_image_error_text names; nothing changes then. */
+uint32_t vtd_import_image(vtd_driver *driver, uint32_t position, const uint8_t *image,
+                          uint32_t size);
+
+/* What an error code of vtd_import_image means, in words. */
+const char *vtd_image_error_text(uint32_t error);
+
 #ifdef __cplusplus
 }
 #endif
