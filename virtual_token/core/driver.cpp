@@ -107,7 +107,8 @@ uint32_t exchange(vtd_driver *driver, Position &p, const uint8_t *block, uint8_t
     pyxo_wipe(request, sizeof request);
     uint32_t error = VTD_ERROR_INSUFFICIENT_BUFFER;
     if (ex.answer_length <= out_size) {
-        memcpy(out, ex.answer, ex.answer_length);
+        if (ex.answer_length != 0)
+            memcpy(out, ex.answer, ex.answer_length);
         *returned = ex.answer_length;
         error = 0;
     }
