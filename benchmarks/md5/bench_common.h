@@ -41,8 +41,7 @@ inline void bench_report_bytes(benchmark::State &state, const CpuTimer &timer, i
 inline void bench_report_calls(benchmark::State &state, const CpuTimer &timer)
 {
     state.SetItemsProcessed(state.iterations());
-    state.counters["cycles/call"] =
-        timer.seconds() * bench_core_hz() / (double)state.iterations();
+    state.counters["cycles/call"] = timer.seconds() * bench_core_hz() / (double)state.iterations();
 }
 
 #endif
