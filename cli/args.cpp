@@ -28,7 +28,12 @@ bool is_separator(char c)
 
 std::string quoted(std::string_view text)
 {
-    return "'" + std::string(text) + "'";
+    std::string q;
+    q.reserve(text.size() + 2);
+    q += '\'';
+    q += text;
+    q += '\'';
+    return q;
 }
 
 // Reads a stream to its end, refusing more than max_size bytes.

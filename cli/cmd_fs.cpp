@@ -60,8 +60,11 @@ std::string conditions(const PYXO_FILEINFO &f)
     const bool carried[3] = {f.type == 2 || f.type == 3, f.type >= 2 && f.type <= 4, f.type == 4};
     const uint8_t values[3] = {f.access1, f.access2, f.access3};
     std::string text;
-    for (int i = 0; i < 3; i++)
-        text += (i ? " " : "") + (carried[i] ? std::to_string(values[i]) : std::string("-"));
+    for (int i = 0; i < 3; i++) {
+        if (i > 0)
+            text += ' ';
+        text += carried[i] ? std::to_string(values[i]) : std::string("-");
+    }
     return text;
 }
 

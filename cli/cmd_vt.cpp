@@ -131,12 +131,12 @@ std::string kind_name(uint8_t kind)
 
 void list_row(std::ostream &out, uint32_t position, const vtd_client::PositionInfo &p)
 {
-    out << std::left << std::setw(10) << position << std::setw(8) << kind_name(p.kind);
+    out << std::left << std::setw(10) << position;
     if (p.kind == VTD_KIND_EMPTY) {
-        out << "\n";
+        out << kind_name(p.kind) << "\n";
         return;
     }
-    out << std::setw(10) << (p.attached ? "yes" : "no");
+    out << std::setw(8) << kind_name(p.kind) << std::setw(10) << (p.attached ? "yes" : "no");
     if (p.kind != VTD_KIND_TOKEN) {
         out << "descriptor " << hex(p.descriptor.data(), p.descriptor[0] <= 32 ? p.descriptor[0] : 32)
             << "\n";

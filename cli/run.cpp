@@ -50,11 +50,15 @@ const Command *find_command(std::string_view name)
 std::string group_commands(std::string_view first)
 {
     std::string words;
-    for (const Group &group : kGroups)
-        for (const Command &command : group.commands())
-            if (command.name.size() > first.size() && command.name.starts_with(first) &&
-                command.name[first.size()] == ' ')
-                words += " " + std::string(command.name.substr(first.size() + 1));
+    for (const Group &group : kGroups) {
+        for (const Command &command : group.commands()) {
+            const std::string_view name = command.name;
+            if (name.size() <= first.size() || !name.starts_with(first) || name[first.size()] != ' ')
+                continue;
+            words += ' ';
+            words += name.substr(first.size() + 1);
+        }
+    }
     return words;
 }
 
@@ -68,9 +72,12 @@ const OptionSpec *find_option(std::span<const OptionSpec> options, std::string_v
 void print_options(std::ostream &out, std::span<const OptionSpec> options)
 {
     for (const OptionSpec &o : options) {
-        std::string left = "--" + std::string(o.name);
-        if (!o.value_name.empty())
-            left += " " + std::string(o.value_name);
+        std::string left("--");
+        left += o.name;
+        if (!o.value_name.empty()) {
+            left += ' ';
+            left += o.value_name;
+        }
         out << "  " << std::left << std::setw(20) << left << " " << o.help << "\n";
     }
 }

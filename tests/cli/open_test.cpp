@@ -32,14 +32,15 @@ void add_four_devices(vuxa_test::ScriptedDriver &driver)
         DriverDevice::token(0x4F, 0x800, {0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18}));
 }
 
-// The token commands the tool sent: "code@device_index request" each.
+// The token commands the tool sent: "code@device_index request" each, the
+// request being the two parameter words and the payload.
 std::vector<std::string> commands(const vuxa_test::ScriptedDriver &driver)
 {
     std::vector<std::string> lines;
     for (const vuxa_test::CommandBlock &c : driver.commands()) {
         char head[32];
         std::snprintf(head, sizeof head, "%03x@%u", c.command, c.device_index);
-        lines.push_back(head + (c.request().empty() ? "" : " " + vuxa_test::to_hex(c.request())));
+        lines.push_back(std::string(head) + " " + vuxa_test::to_hex(c.request()));
     }
     return lines;
 }
@@ -92,19 +93,24 @@ struct TokenCase {
     std::vector<std::string> commands; // after the open
 };
 
+void PrintTo(const TokenCase &c, std::ostream *os)
+{
+    *os << command_line(c.args);
+}
+
 const TokenCase kTokenCases[] = {
-    {{"led", "1"}, 0, "", {"102@1", "003@1 01 00"}},
-    {{"--token", "0", "led", "2"}, 0, "", {"102@1", "003@1 02 00"}},
-    {{"--token", "3", "led", "0x1234"}, 0, "", {"102@1", "102@4", "003@4 34 12"}},
-    {{"led", "--token", "0x3", "5"}, 0, "", {"102@1", "102@4", "003@4 05 00"}},
+    {{"led", "1"}, 0, "", {"102@1 00 00 00 00", "003@1 01 00 00 00"}},
+    {{"--token", "0", "led", "2"}, 0, "", {"102@1 00 00 00 00", "003@1 02 00 00 00"}},
+    {{"--token", "3", "led", "0x1234"}, 0, "", {"102@1 00 00 00 00", "102@4 00 00 00 00", "003@4 34 12 00 00"}},
+    {{"led", "--token", "0x3", "5"}, 0, "", {"102@1 00 00 00 00", "102@4 00 00 00 00", "003@4 05 00 00 00"}},
     {{"--token", "1", "led", "1"}, 3,
      "pyxo: led: the token at position 1 is busy: PYXO_ERR_DEVICE_21 (21): the token is attached "
      "to another program; `pyxo list` shows the free ones, --token N picks one\n",
-     {"102@1"}},
+     {"102@1 00 00 00 00"}},
     {{"--token", "2", "led", "1"}, 3,
-     "pyxo: led: no token at position 2 (`pyxo list` shows the tokens)\n", {"102@1", "102@4"}},
+     "pyxo: led: no token at position 2 (`pyxo list` shows the tokens)\n", {"102@1 00 00 00 00", "102@4 00 00 00 00"}},
     {{"--token", "9", "led", "1"}, 3,
-     "pyxo: led: no token at position 9 (`pyxo list` shows the tokens)\n", {"102@1", "102@4"}},
+     "pyxo: led: no token at position 9 (`pyxo list` shows the tokens)\n", {"102@1 00 00 00 00", "102@4 00 00 00 00"}},
 };
 
 class TokenOption : public ::testing::TestWithParam<TokenCase> {};
@@ -143,9 +149,9 @@ TEST(Credentials, PinThenMasterKeyAreVerifiedBeforeTheCommand)
     const ToolResult r =
         run_tool({"led", "7", "--master-key", "0102030405060708", "--pin", "0x01020304"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(commands(driver), (std::vector<std::string>{"102@1", "10e@1 04 03 02 01",
+    EXPECT_EQ(commands(driver), (std::vector<std::string>{"102@1 00 00 00 00", "10e@1 04 03 02 01",
                                                           "10f@1 01 02 03 04 05 06 07 08",
-                                                          "003@1 07 00"}));
+                                                          "003@1 07 00 00 00"}));
 }
 
 struct RefusedCredential {
@@ -154,6 +160,11 @@ struct RefusedCredential {
     std::string err;
     size_t commands; // sent in all, the open's included
 };
+
+void PrintTo(const RefusedCredential &c, std::ostream *os)
+{
+    *os << command_line(c.args);
+}
 
 const RefusedCredential kRefusedCredentials[] = {
     {{"--pin", "1", "led", "1"}, 0x01,

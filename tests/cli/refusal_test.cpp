@@ -19,6 +19,11 @@ struct Refusal {
     std::string status; // what follows "pyxo: rmdir: deleting directory 5: "
 };
 
+void PrintTo(const Refusal &c, std::ostream *os)
+{
+    *os << c.status.substr(0, c.status.find(':'));
+}
+
 const Refusal kRefusals[] = {
     {DriverReply::status(0x01),
      "PYXO_ERR_ACCESS_DENIED (4): access denied: a wrong PIN or master key, or an access "
@@ -71,6 +76,11 @@ struct LibraryCheck {
     std::vector<std::string> args;
     std::string err;
 };
+
+void PrintTo(const LibraryCheck &c, std::ostream *os)
+{
+    *os << command_line(c.args);
+}
 
 // The library refuses these itself: nothing reaches the token after the
 // open's serial number.

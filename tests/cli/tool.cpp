@@ -107,6 +107,14 @@ ToolResult run_tool(const std::vector<std::string> &args, const std::string &inp
     return result;
 }
 
+std::string command_line(const std::vector<std::string> &args)
+{
+    std::string line = "pyxo";
+    for (const std::string &a : args)
+        line += " " + (a.size() > 40 ? a.substr(0, 40) + "..." : a);
+    return line;
+}
+
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "pyxo-cli-XXXXXX").string();

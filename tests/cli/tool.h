@@ -17,6 +17,9 @@ struct ToolResult {
 
 ToolResult run_tool(const std::vector<std::string> &args, const std::string &input = "");
 
+// "pyxo read 1 2", for naming a case in a failure.
+std::string command_line(const std::vector<std::string> &args);
+
 // A directory of its own under the test's temporary directory, removed
 // with the object.
 class TempDir {

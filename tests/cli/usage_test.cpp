@@ -14,6 +14,11 @@ struct UsageCase {
     std::string message; // the whole first line of standard error
 };
 
+void PrintTo(const UsageCase &c, std::ostream *os)
+{
+    *os << command_line(c.args);
+}
+
 const std::string k65Bytes(130, 'a');
 
 const UsageCase kUsageCases[] = {
