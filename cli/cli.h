@@ -61,7 +61,7 @@ struct Globals {
 enum class Reach { Host, Token, AllTokens, Driver };
 
 // An option of one command: a flag when value_name is empty.
-struct OptionSpec {
+struct Option {
     std::string_view name; // without the leading "--"
     std::string_view value_name;
     std::string_view help;
@@ -81,7 +81,7 @@ struct Command {
     size_t min_args;
     size_t max_args;
     Handler handler;
-    std::span<const OptionSpec> options = {};
+    std::span<const Option> options = {};
 };
 
 // Everything a handler gets: its arguments and options, the global options,

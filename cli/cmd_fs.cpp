@@ -193,11 +193,11 @@ void delete_all(Invocation &inv)
     check(Pyxo_DeleteAllFiles(&inv.token()), "deleting all files");
 }
 
-constexpr OptionSpec kReadOptions[] = {
+constexpr Option kReadOptions[] = {
     {"out", "FILE", "write the bytes to FILE (- for standard output) instead of a hex dump"},
 };
 
-constexpr OptionSpec kDeleteAllOptions[] = {
+constexpr Option kDeleteAllOptions[] = {
     {"yes", "", "yes, delete everything"},
 };
 

@@ -73,7 +73,7 @@ void host_chap(Invocation &inv)
     inv.out << hex(digest, 16) << "\n";
 }
 
-constexpr OptionSpec kHmacOptions[] = {
+constexpr Option kHmacOptions[] = {
     {"states", "", "also show the inner and outer key states (what a token's key files hold)"},
 };
 

@@ -184,7 +184,7 @@ void provision_chap(Invocation &inv)
     inv.out << "checked: the token's CHAP-MD5 matches\n";
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr Option kOptions[] = {
     {"use", "C", "the condition for hashing with the key (A3), 0 to 7; default 0 (always)"},
     {"write", "C", "the condition for writing the key file (A2), 0 to 6; default 2 (master key)"},
     {"replace", "", "delete files of the same identifiers first"},

@@ -65,38 +65,38 @@ std::array<uint8_t, 8> random_serial()
 }
 
 // The new token's make from the options; vuxad's defaults for the rest.
-vtd_client::TokenSpec token_spec(const Invocation &inv)
+vtd_client::TokenSpec token_make(const Invocation &inv)
 {
-    vtd_client::TokenSpec spec;
-    spec.random_serial = false; // chosen here, to be shown
-    spec.pin = kDefaultPin;
-    spec.master_key = kDefaultMasterKey;
+    vtd_client::TokenSpec make;
+    make.random_serial = false; // chosen here, to be shown
+    make.pin = kDefaultPin;
+    make.master_key = kDefaultMasterKey;
     if (const auto v = inv.option("model"))
-        spec.model = uint8_t(parse_number(*v, "--model", kMaxModel));
-    if (spec.model < kMinModel)
+        make.model = uint8_t(parse_number(*v, "--model", kMaxModel));
+    if (make.model < kMinModel)
         throw usage_error("--model: from 0x40 to 0x5F");
     if (const auto v = inv.option("memory")) {
         const uint32_t bytes = parse_number(*v, "--memory", kMaxMemory);
         if (bytes < kMinMemory || bytes % 2 != 0)
             throw usage_error("--memory: an even number of bytes from 128 to 131070");
-        spec.memory_words = uint16_t(bytes / 2);
+        make.memory_words = uint16_t(bytes / 2);
     }
     const auto serial = inv.option("serial");
-    spec.serial = serial ? to_array<8>(parse_hex_exact(*serial, "--serial", 8)) : random_serial();
+    make.serial = serial ? to_array<8>(parse_hex_exact(*serial, "--serial", 8)) : random_serial();
     if (const auto v = inv.option("pin"))
-        spec.pin = parse_number(*v, "--pin");
+        make.pin = parse_number(*v, "--pin");
     if (const auto v = inv.option("master-key"))
-        spec.master_key = to_array<8>(parse_hex_exact(*v, "--master-key", 8));
+        make.master_key = to_array<8>(parse_hex_exact(*v, "--master-key", 8));
     if (const auto v = inv.option("settings"))
-        spec.settings = to_array<2>(parse_hex_exact(*v, "--settings", 2));
-    if (spec.settings[0] & kSettingsByte0Unused)
+        make.settings = to_array<2>(parse_hex_exact(*v, "--settings", 2));
+    if (make.settings[0] & kSettingsByte0Unused)
         throw usage_error("--settings: bits 7-6 of the first byte must be 0");
-    return spec;
+    return make;
 }
 
-Bytes new_image(const vtd_client::TokenSpec &spec)
+Bytes new_image(const vtd_client::TokenSpec &make)
 {
-    Bytes image = vtd_client::new_token_image(spec);
+    Bytes image = vtd_client::new_token_image(make);
     if (image.empty())
         throw Failure(kExitRefused, "the virtual token could not be made");
     return image;
@@ -161,20 +161,20 @@ void vt_list(Invocation &inv)
 void vt_insert(Invocation &inv)
 {
     const uint32_t position = parse_position(inv.args[0]);
-    const vtd_client::TokenSpec spec = token_spec(inv);
+    const vtd_client::TokenSpec make = token_make(inv);
     std::unique_ptr<vtd_client::Connection> connection;
     vtd_client::Connection &driver = connect(connection);
-    check_control(driver.insert_token(position, new_image(spec), inv.flag("replace")),
+    check_control(driver.insert_token(position, new_image(make), inv.flag("replace")),
                   "inserting a token at position " + std::to_string(position));
     inv.out << "position " << position << ": new token, serial "
-            << hex(spec.serial.data(), spec.serial.size()) << "\n";
+            << hex(make.serial.data(), make.serial.size()) << "\n";
 }
 
 void vt_new(Invocation &inv)
 {
-    const vtd_client::TokenSpec spec = token_spec(inv);
-    write_private_file(inv.args[0], new_image(spec), inv.flag("replace"));
-    inv.out << inv.args[0] << ": new token, serial " << hex(spec.serial.data(), spec.serial.size())
+    const vtd_client::TokenSpec make = token_make(inv);
+    write_private_file(inv.args[0], new_image(make), inv.flag("replace"));
+    inv.out << inv.args[0] << ": new token, serial " << hex(make.serial.data(), make.serial.size())
             << "\n";
 }
 
@@ -208,7 +208,7 @@ void vt_remove(Invocation &inv)
                   "removing the device at position " + std::to_string(position));
 }
 
-constexpr OptionSpec kNewTokenOptions[] = {
+constexpr Option kNewTokenOptions[] = {
     {"model", "M", "model byte, 0x40 to 0x5F (below 0x50: 16-bit identifiers); default 0x50"},
     {"memory", "BYTES", "memory, even, 128 to 131070; default 8192"},
     {"serial", "HEX", "serial number, 8 bytes; default random"},
@@ -218,7 +218,7 @@ constexpr OptionSpec kNewTokenOptions[] = {
     {"replace", "", "replace what is there"},
 };
 
-constexpr OptionSpec kReplaceOption[] = {
+constexpr Option kReplaceOption[] = {
     {"replace", "", "replace what is there"},
 };
 

@@ -31,7 +31,7 @@ constexpr Group kGroups[] = {
 
 constexpr std::string_view kGlobalUsage = "pyxo [--token N] [--pin PIN] [--master-key HEX] COMMAND [ARGS]";
 
-constexpr OptionSpec kGlobalOptions[] = {
+constexpr Option kGlobalOptions[] = {
     {"token", "N", "the token at driver position N (as `pyxo list` shows), not the first one"},
     {"pin", "PIN", "verify this PIN (a 32-bit number) before the command"},
     {"master-key", "HEX", "verify this master key (8 bytes in hex) before the command"},
@@ -62,16 +62,16 @@ std::string group_commands(std::string_view first)
     return words;
 }
 
-const OptionSpec *find_option(std::span<const OptionSpec> options, std::string_view name)
+const Option *find_option(std::span<const Option> options, std::string_view name)
 {
     const auto it = std::find_if(options.begin(), options.end(),
-                                 [name](const OptionSpec &o) { return o.name == name; });
+                                 [name](const Option &o) { return o.name == name; });
     return it == options.end() ? nullptr : &*it;
 }
 
-void print_options(std::ostream &out, std::span<const OptionSpec> options)
+void print_options(std::ostream &out, std::span<const Option> options)
 {
-    for (const OptionSpec &o : options) {
+    for (const Option &o : options) {
         std::string left("--");
         left += o.name;
         if (!o.value_name.empty()) {
@@ -121,21 +121,21 @@ void print_command_help(std::ostream &out, const Command &c)
     }
 }
 
-// Takes "--name value" or "--name=value" at argv[i] for the option spec;
+// Takes the value of "--name value" or "--name=value" at argv[i];
 // advances i past what it used.
-std::string take_value(const OptionSpec &spec, std::string_view arg, size_t eq,
+std::string take_value(const Option &option, std::string_view arg, size_t eq,
                        const std::vector<std::string> &argv, size_t &i)
 {
-    if (spec.value_name.empty()) {
+    if (option.value_name.empty()) {
         if (eq != std::string_view::npos)
-            throw usage_error("--" + std::string(spec.name) + " takes no value");
+            throw usage_error("--" + std::string(option.name) + " takes no value");
         return {};
     }
     if (eq != std::string_view::npos)
         return std::string(arg.substr(eq + 1));
     if (i + 1 >= argv.size())
-        throw usage_error("--" + std::string(spec.name) + " needs a value (" +
-                          std::string(spec.value_name) + ")");
+        throw usage_error("--" + std::string(option.name) + " needs a value (" +
+                          std::string(option.value_name) + ")");
     return argv[++i];
 }
 
@@ -160,13 +160,13 @@ bool parse_option(Invocation *inv, Globals &globals, const std::vector<std::stri
     const size_t eq = arg.find('=');
     const std::string_view name = arg.substr(2, eq == std::string_view::npos ? eq : eq - 2);
     if (inv) {
-        if (const OptionSpec *spec = find_option(inv->command.options, name)) {
-            inv->options[std::string(name)] = take_value(*spec, arg, eq, argv, i);
+        if (const Option *option = find_option(inv->command.options, name)) {
+            inv->options[std::string(name)] = take_value(*option, arg, eq, argv, i);
             return true;
         }
     }
-    if (const OptionSpec *spec = find_option(kGlobalOptions, name)) {
-        set_global(globals, name, take_value(*spec, arg, eq, argv, i));
+    if (const Option *option = find_option(kGlobalOptions, name)) {
+        set_global(globals, name, take_value(*option, arg, eq, argv, i));
         return true;
     }
     throw usage_error("unknown option --" + std::string(name) +

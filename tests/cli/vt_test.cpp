@@ -155,8 +155,8 @@ TEST(VtImportExport, CarryImageFilesBothWays)
 {
     vuxa_test::ScriptedDriver driver;
     TempDir dir;
-    vtd_client::TokenSpec spec;
-    const Bytes image = vtd_client::new_token_image(spec);
+    vtd_client::TokenSpec make;
+    const Bytes image = vtd_client::new_token_image(make);
     ASSERT_FALSE(image.empty());
     driver.script(VTD_IOCTL_EXPORT, DriverReply::bytes(image));
     driver.script(VTD_IOCTL_INSERT_TOKEN, DriverReply::empty());
