@@ -65,8 +65,6 @@ public:
     {
         while (next_ < args_.size())
             one(args_[next_++]);
-        if (options_.images.empty() && !options_.help)
-            usage_error("no token image given (name image files, or make one with --new FILE)");
         return options_;
     }
 
@@ -155,6 +153,7 @@ const char *usage_text()
            "Serves the virtual token driver on the Unix socket DIR/VUXADRVR.  The token\n"
            "images are inserted at positions 0, 1, ... in the order given; every change\n"
            "to a token is saved to its image file before the request is answered.\n"
+           "Without images the driver starts empty; management requests insert tokens.\n"
            "\n"
            "  --dir DIR          socket directory (default: $VUXA_DEVICE_DIR, else\n"
            "                     $XDG_RUNTIME_DIR/vuxa, else /run/vuxa)\n"

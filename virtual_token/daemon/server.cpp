@@ -25,8 +25,8 @@ bool would_block(int error)
 
 Server::~Server()
 {
-    while (!connections_.empty())
-        close_connection(connections_.size() - 1);
+    for (Connection &c : connections_)
+        drop(c);
 }
 
 void Server::run(const volatile sig_atomic_t *stop, const sigset_t &wait_mask)
@@ -41,17 +41,16 @@ void Server::run(const volatile sig_atomic_t *stop, const sigset_t &wait_mask)
                 fprintf(stderr, "vuxad: poll: %s\n", strerror(errno));
             continue;
         }
-        // Connections first, from the back, so closing one keeps the indices
-        // of those not yet visited; new connections are appended after.
-        for (size_t i = connections_.size(); i-- > 0;) {
+        // In the order of their arrival, so that a client's hang-up is seen
+        // before a request that a later connection sent after it.
+        size_t polled = connections_.size();
+        for (size_t i = 0; i < polled; ++i) {
             short events = fds[i + 1].revents;
-            if (events == 0)
-                continue;
             Connection &c = connections_[i];
-            bool open = (events & POLLOUT) ? flush(c) && serve(c) : receive(c);
-            if (!open)
-                close_connection(i);
+            if (events != 0 && !((events & POLLOUT) ? flush(c) && serve(c) : receive(c)))
+                drop(c);
         }
+        std::erase_if(connections_, [](const Connection &c) { return c.fd < 0; });
         if (fds[0].revents & POLLIN)
             accept_all();
     }
@@ -131,12 +130,11 @@ bool Server::flush(Connection &c)
     return true;
 }
 
-void Server::close_connection(size_t index)
+void Server::drop(Connection &c)
 {
-    Connection &c = connections_[index];
     close(c.fd);
+    c.fd = -1;
     host_.close_handle(c.handle);
-    connections_.erase(connections_.begin() + std::ptrdiff_t(index));
 }
 
 } // namespace vuxad

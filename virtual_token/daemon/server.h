@@ -37,7 +37,7 @@ private:
     bool receive(Connection &connection); // false: close the connection
     bool serve(Connection &connection);
     bool flush(Connection &connection);
-    void close_connection(size_t index);
+    void drop(Connection &connection); // closes it; removed after the round
 
     int listen_fd_;
     TokenHost &host_;
