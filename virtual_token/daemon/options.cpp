@@ -11,6 +11,7 @@ namespace {
 
 constexpr uint8_t kLowestModel = 0x40;
 constexpr uint8_t kHighestModel = 0x5F;
+constexpr uint32_t kSmallestMemory = 64 * 2;    // room for the file system's records
 constexpr uint32_t kLargestMemory = 0xFFFF * 2; // the descriptor counts 16-bit words
 
 [[noreturn]] void usage_error(const std::string &message)
@@ -40,12 +41,14 @@ int hex_digit(char c)
     return -1;
 }
 
-std::array<uint8_t, 8> parse_eight_bytes(std::string_view option, const std::string &text)
+template <size_t N>
+std::array<uint8_t, N> parse_bytes(std::string_view option, const std::string &text)
 {
-    std::array<uint8_t, 8> bytes{};
-    if (text.size() != 16)
-        usage_error(std::string(option) + ": give 8 bytes as 16 hex digits: " + text);
-    for (size_t i = 0; i < 8; ++i) {
+    std::array<uint8_t, N> bytes{};
+    if (text.size() != 2 * N)
+        usage_error(std::string(option) + ": give " + std::to_string(N) + " bytes as " +
+                    std::to_string(2 * N) + " hex digits: " + text);
+    for (size_t i = 0; i < N; ++i) {
         int high = hex_digit(text[2 * i]);
         int low = hex_digit(text[2 * i + 1]);
         if (high < 0 || low < 0)
@@ -107,11 +110,13 @@ private:
         else if (name == "--memory")
             token_.memory_bytes = parse_memory(value);
         else if (name == "--serial")
-            token_.serial = parse_eight_bytes(name, value);
+            token_.serial = parse_bytes<8>(name, value);
         else if (name == "--pin")
             token_.pin = uint32_t(parse_number(name, value, UINT32_MAX));
         else if (name == "--master-key")
-            token_.master_key = parse_eight_bytes(name, value);
+            token_.master_key = parse_bytes<8>(name, value);
+        else if (name == "--settings")
+            token_.settings = parse_bytes<2>(name, value);
         else
             usage_error("unknown option " + name);
     }
@@ -127,9 +132,9 @@ private:
     static uint32_t parse_memory(const std::string &value)
     {
         uint64_t bytes = parse_number("--memory", value, kLargestMemory);
-        if (bytes == 0 || bytes % 2 != 0)
-            usage_error("--memory: an even number of bytes, 2 to " +
-                        std::to_string(kLargestMemory) + ": " + value);
+        if (bytes < kSmallestMemory || bytes % 2 != 0)
+            usage_error("--memory: an even number of bytes, " + std::to_string(kSmallestMemory) +
+                        " to " + std::to_string(kLargestMemory) + ": " + value);
         return uint32_t(bytes);
     }
 
@@ -162,10 +167,13 @@ const char *usage_text()
            "Settings of the tokens made by the --new options that follow them:\n"
            "  --model M          model byte, 0x40 to 0x5F (default 0x50; below 0x50 the\n"
            "                     token uses 16-bit identifiers)\n"
-           "  --memory BYTES     token memory, even, at most 131070 (default 8192)\n"
+           "  --memory BYTES     token memory, even, 128 to 131070 (default 8192)\n"
            "  --serial HEX       serial number, 16 hex digits (default: random)\n"
            "  --pin N            PIN (default 1234)\n"
            "  --master-key HEX   master key, 16 hex digits (default 0102030405060708)\n"
+           "  --settings HEX     access settings bytes 0 and 1, 4 hex digits (default 1B53:\n"
+           "                     file system and PIN changes after the PIN or the master\n"
+           "                     key; 3 tries for the PIN, 5 for the master key)\n"
            "  --help             show this text\n"
            "\n"
            "SIGTERM or SIGINT stops the daemon and removes its socket.\n";

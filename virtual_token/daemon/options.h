@@ -13,10 +13,15 @@ namespace vuxad {
 // What a token made by --new starts with.
 struct NewToken {
     uint8_t model = 0x50;                         // 0x40..0x5F; below 0x50: 16-bit identifiers
-    uint32_t memory_bytes = 8192;                 // even, 2..131070
+    uint32_t memory_bytes = 8192;                 // even, 128..131070
     std::optional<std::array<uint8_t, 8>> serial; // random when not given
     uint32_t pin = 1234;
     std::array<uint8_t, 8> master_key{1, 2, 3, 4, 5, 6, 7, 8};
+    // Byte 0: bits 2-0 the condition for changing the file system, bits 5-3
+    // for changing the PIN; byte 1: the PIN's (bits 3-0) and the master
+    // key's (bits 7-4) try limits.  Default: the file system and the PIN
+    // after the PIN or the master key, 3 tries for the PIN, 5 for the key.
+    std::array<uint8_t, 2> settings{0x1B, 0x53};
 };
 
 // One token image of the command line; its place in the list is its position.

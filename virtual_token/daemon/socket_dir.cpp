@@ -31,7 +31,7 @@ std::string default_socket_dir()
     if (is_set(device_dir))
         return device_dir;
     const char *runtime_dir = getenv("XDG_RUNTIME_DIR");
-    if (runtime_dir != nullptr)
+    if (is_set(runtime_dir))
         return std::string(runtime_dir) + "/vuxa";
     return "/run/vuxa";
 }

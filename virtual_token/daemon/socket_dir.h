@@ -10,7 +10,8 @@ namespace vuxad {
 inline constexpr const char *kSocketName = "VUXADRVR";
 
 // The directory the library looks in: $VUXA_DEVICE_DIR when set and not
-// empty, else $XDG_RUNTIME_DIR/vuxa when that is set, else /run/vuxa.
+// empty, else $XDG_RUNTIME_DIR/vuxa when that is set and not empty, else
+// /run/vuxa.
 std::string default_socket_dir();
 
 // Creates the directory (mode 0700) when it is missing, then refuses it

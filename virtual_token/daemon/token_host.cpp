@@ -1,5 +1,6 @@
 #include "token_host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <sys/random.h>
@@ -41,6 +42,28 @@ void TokenHost::load(uint32_t position, const std::string &path)
         throw std::runtime_error(path +
                                  ": not a usable token image: " + vtd_image_error_text(error));
     vtd_take_changed(driver_); // the file already holds this token
+    files_[position] = path;
+}
+
+void TokenHost::create(uint32_t position, const std::string &path, const NewToken &token)
+{
+    if (file_exists(path))
+        throw std::runtime_error(path + ": exists already; --new makes a new image file");
+    vtd_token_params params{};
+    params.model = token.model;
+    params.memory_words = uint16_t(token.memory_bytes / 2);
+    if (token.serial)
+        std::copy(token.serial->begin(), token.serial->end(), params.serial);
+    else
+        fill_random(nullptr, params.serial, sizeof params.serial);
+    params.pin = token.pin;
+    std::copy(token.master_key.begin(), token.master_key.end(), params.master_key);
+    std::copy(token.settings.begin(), token.settings.end(), params.settings);
+    uint32_t error = vtd_new_token(driver_, position, &params);
+    if (error != 0)
+        throw std::runtime_error(path + ": cannot make that token: " + vtd_image_error_text(error));
+    vtd_take_changed(driver_);
+    save_atomically(path, export_image(position));
     files_[position] = path;
 }
 

@@ -31,13 +31,15 @@ TEST(Options, ImagesKeepTheirOrderAsPositions)
 TEST(Options, NewTokensTakeTheSettingsGivenBeforeThem)
 {
     Options o = parse({"--new=a.img", "--model", "0x4F", "--memory=512", "--pin", "42", "--serial",
-                       "0102030405060708", "--master-key", "A1B2C3D4E5F60718", "--new", "b.img"});
+                       "0102030405060708", "--master-key", "A1B2C3D4E5F60718", "--settings", "0a11",
+                       "--new", "b.img"});
     ASSERT_EQ(o.images.size(), 2u);
     const NewToken &first = *o.images[0].create;
     EXPECT_EQ(first.model, 0x50);
     EXPECT_EQ(first.memory_bytes, 8192u);
     EXPECT_FALSE(first.serial);
     EXPECT_EQ(first.pin, 1234u);
+    EXPECT_EQ(first.settings, (std::array<uint8_t, 2>{0x1B, 0x53}));
 
     const NewToken &second = *o.images[1].create;
     EXPECT_EQ(second.model, 0x4F);
@@ -45,6 +47,7 @@ TEST(Options, NewTokensTakeTheSettingsGivenBeforeThem)
     EXPECT_EQ(second.pin, 42u);
     ASSERT_TRUE(second.serial);
     EXPECT_EQ(*second.serial, (std::array<uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(second.settings, (std::array<uint8_t, 2>{0x0A, 0x11}));
     EXPECT_EQ(second.master_key,
               (std::array<uint8_t, 8>{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x07, 0x18}));
 }
@@ -65,6 +68,8 @@ TEST(Options, MistakesAreUsageErrors)
         {"--model", "0x60", "--new", "a"},
         {"--model", "0x3F", "--new", "a"},
         {"--memory", "7", "--new", "a"},
+        {"--memory", "126", "--new", "a"},
+        {"--settings", "1B5", "--new", "a"},
         {"--memory", "0", "--new", "a"},
         {"--memory", "131072", "--new", "a"},
         {"--memory", "-2", "--new", "a"},

@@ -41,6 +41,7 @@ TEST(SocketDir, DefaultFollowsTheLibrarysSearch)
         {nullptr, "/run/user/7", "/run/user/7/vuxa"},
         {nullptr, nullptr, "/run/vuxa"},
         {"", nullptr, "/run/vuxa"},
+        {nullptr, "", "/run/vuxa"},
     };
     for (const Case &c : cases) {
         EnvVar device("VUXA_DEVICE_DIR", c.device_dir);
