@@ -5,7 +5,9 @@
  * key files that the token never lets anyone read, computes HMAC-MD5 and
  * CHAP-MD5 on the token and on the host, and lists the token's files.
  *
- * usage: vuxa_demo [PIN]      (the token's PIN; default 1234)
+ * usage: vuxa_demo
+ * It expects a token with vuxad's defaults for new tokens: PIN 1234,
+ * master key 01 02 03 04 05 06 07 08, files created after the master key.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,6 +31,10 @@ enum {
     COND_AFTER_PIN = 1,
     COND_NEVER = 7,
 };
+
+/* The credentials of a new token made by vuxad --new. */
+#define DEMO_PIN 1234u
+static const uint8_t DEMO_MASTER_KEY[8] = {1, 2, 3, 4, 5, 6, 7, 8};
 
 static int failures;
 
@@ -87,15 +93,17 @@ static void open_token(PYXO_CONTEXT *ctx)
            (unsigned)ctx->memory_size, (unsigned)serial[1], (unsigned)serial[0]);
 }
 
-static void provision(PYXO_CONTEXT *ctx, uint32_t pin, const uint8_t *key, int key_length,
+static void provision(PYXO_CONTEXT *ctx, const uint8_t *key, int key_length,
                       const uint8_t *secret, uint32_t secret_length)
 {
     uint8_t inner[16], outer[16], digest[16], secret_file[2 + 64] = {0};
     uint32_t secret_file_size = (2 + secret_length + 1) & ~1u; /* sizes are even */
     uint32_t read = 0;
 
-    printf("2. Provision the key material (PIN, a directory, three key files)\n");
-    check("Pyxo_VerifyPIN", Pyxo_VerifyPIN(ctx, pin));
+    printf("2. Provision the key material: log in, make a directory and three key files\n");
+    check("Pyxo_VerifyPIN (1234): writing the key files needs it", Pyxo_VerifyPIN(ctx, DEMO_PIN));
+    check("Pyxo_VerifyMasterKey: creating files needs it",
+          Pyxo_VerifyMasterKey(ctx, DEMO_MASTER_KEY));
     check("Pyxo_CreateDir(0x10, 256 bytes)", Pyxo_CreateDir(ctx, KEY_DIR, KEY_DIR_BYTES));
 
     /* The token resumes MD5 from the two chaining states after the key
@@ -168,10 +176,9 @@ static void list_directory(PYXO_CONTEXT *ctx, uint32_t dir_id)
     }
 }
 
-int main(int argc, char **argv)
+int main(void)
 {
     PYXO_CONTEXT ctx;
-    const uint32_t pin = argc > 1 ? (uint32_t)strtoul(argv[1], NULL, 0) : 1234;
     const uint8_t key[] = "a key of 24 bytes, or so";
     const uint8_t secret[] = "our shared CHAP secret";
     const int key_length = (int)sizeof key - 1;
@@ -179,7 +186,7 @@ int main(int argc, char **argv)
 
     memset(&ctx, 0, sizeof ctx);
     open_token(&ctx);
-    provision(&ctx, pin, key, key_length, secret, secret_length);
+    provision(&ctx, key, key_length, secret, secret_length);
     hmac(&ctx, key, key_length);
     chap(&ctx, secret, secret_length);
 

@@ -31,8 +31,8 @@ Here the driver is vuxad, the virtual token daemon, serving a Unix socket:
   $vuxad \\
       --dir $sockets --new $work/token.img
 
-It makes a fresh token (model 0x50, 8192 bytes, PIN 1234) in token.img and
-saves every change to it.  The demo program finds the daemon through
+It makes a fresh token (model 0x50, 8192 bytes, PIN 1234, master key
+0102030405060708) in token.img and saves every change to it.  The demo program finds the daemon through
 VUXA_DEVICE_DIR=$sockets.
 
 TEXT

@@ -171,9 +171,10 @@ const char *usage_text()
            "  --serial HEX       serial number, 16 hex digits (default: random)\n"
            "  --pin N            PIN (default 1234)\n"
            "  --master-key HEX   master key, 16 hex digits (default 0102030405060708)\n"
-           "  --settings HEX     access settings bytes 0 and 1, 4 hex digits (default 1B53:\n"
-           "                     file system and PIN changes after the PIN or the master\n"
-           "                     key; 3 tries for the PIN, 5 for the master key)\n"
+           "  --settings HEX     access settings bytes 0 and 1, 4 hex digits (default 1A53:\n"
+           "                     file system changes after the master key, PIN changes\n"
+           "                     after the PIN or the master key; 3 tries for the PIN,\n"
+           "                     5 for the master key)\n"
            "  --help             show this text\n"
            "\n"
            "SIGTERM or SIGINT stops the daemon and removes its socket.\n";

@@ -19,9 +19,10 @@ struct NewToken {
     std::array<uint8_t, 8> master_key{1, 2, 3, 4, 5, 6, 7, 8};
     // Byte 0: bits 2-0 the condition for changing the file system, bits 5-3
     // for changing the PIN; byte 1: the PIN's (bits 3-0) and the master
-    // key's (bits 7-4) try limits.  Default: the file system and the PIN
-    // after the PIN or the master key, 3 tries for the PIN, 5 for the key.
-    std::array<uint8_t, 2> settings{0x1B, 0x53};
+    // key's (bits 7-4) try limits.  Default: the file system after the
+    // master key, the PIN after the PIN or the master key, 3 tries for the
+    // PIN, 5 for the key (the defaults of the virtual token's tools).
+    std::array<uint8_t, 2> settings{0x1A, 0x53};
 };
 
 // One token image of the command line; its place in the list is its position.

@@ -39,7 +39,7 @@ TEST(Options, NewTokensTakeTheSettingsGivenBeforeThem)
     EXPECT_EQ(first.memory_bytes, 8192u);
     EXPECT_FALSE(first.serial);
     EXPECT_EQ(first.pin, 1234u);
-    EXPECT_EQ(first.settings, (std::array<uint8_t, 2>{0x1B, 0x53}));
+    EXPECT_EQ(first.settings, (std::array<uint8_t, 2>{0x1A, 0x53}));
 
     const NewToken &second = *o.images[1].create;
     EXPECT_EQ(second.model, 0x4F);
