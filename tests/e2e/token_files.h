@@ -4,6 +4,7 @@
 #define VUXA_E2E_TOKEN_FILES_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
