@@ -6,9 +6,9 @@
 namespace {
 
 using fs_test::Form;
-using fs_test::hex;
 using fs_test::Mirror;
 using vuxa_test::DriverReply;
+using vuxa_test::hex;
 
 constexpr uint16_t kSettings = 0x101;
 constexpr uint16_t kCreateDir = 0x10A;
@@ -24,7 +24,7 @@ void expect_sent(const vuxa_test::ScriptedDriver &driver, uint16_t command, cons
     const auto sent = fs_test::sent_commands(driver);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].command, command);
-    EXPECT_EQ(fs_test::to_hex(sent[0].request), request);
+    EXPECT_EQ(vuxa_test::to_hex(sent[0].request), fs_test::spelled(request));
     EXPECT_EQ(sent[0].out_size, 2u);
 }
 

@@ -7,7 +7,7 @@
 namespace {
 
 using fs_test::Form;
-using fs_test::hex;
+using vuxa_test::hex;
 
 constexpr uint16_t kDir = 0x104;
 
@@ -169,7 +169,7 @@ TEST(Dir, RequestCarriesTheFormsFieldsAndTheRecordTheWholeDirId)
         const auto sent = fs_test::sent_commands(token.driver);
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].command, kDir);
-        EXPECT_EQ(fs_test::to_hex(sent[0].request), c.request);
+        EXPECT_EQ(vuxa_test::to_hex(sent[0].request), fs_test::spelled(c.request));
         EXPECT_EQ(sent[0].out_size, c.answer_size);
         EXPECT_EQ(info.dir_id, c.dir_id);
     }
@@ -192,8 +192,9 @@ TEST(Dir, FailureLeavesTheRecordAndDropsTheSelection)
          DriverReply::bytes(hex("00 00 00 00 "
                                 "00 00 00 00")),
          PYXO_ERR_RESPONSE_LENGTH},
-        {"narrow answer of the wide length", Form::narrow,
-         DriverReply::bytes(std::vector<uint8_t>(14)), PYXO_ERR_RESPONSE_LENGTH},
+        {"narrow answer one byte short", Form::narrow, DriverReply::bytes(std::vector<uint8_t>(7)),
+         PYXO_ERR_RESPONSE_LENGTH},
+        {"empty answer", Form::wide, DriverReply::empty(), PYXO_ERR_RESPONSE_LENGTH},
         {"status byte meaning success", Form::wide, DriverReply::status(0),
          PYXO_ERR_RESPONSE_LENGTH},
         {"driver failure", Form::narrow, DriverReply::fail(31), PYXO_ERR_IO},

@@ -8,44 +8,21 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/hex.h"
 #include "support/open_token.h"
 #include "pyxo.h"
 #include "support/scripted_driver.h"
 
 namespace fs_test {
 
-// "07 00 80" -> {0x07, 0x00, 0x80}
-inline std::vector<uint8_t> hex(std::string_view text)
+// A request as the tables spell it, in the form to_hex prints: "07 00 80".
+inline std::string spelled(const char *text)
 {
-    std::vector<uint8_t> bytes;
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ')
-            continue;
-        digits += c;
-        if (digits.size() == 2) {
-            bytes.push_back((uint8_t)std::stoul(digits, nullptr, 16));
-            digits.clear();
-        }
-    }
-    EXPECT_TRUE(digits.empty()) << "odd number of hex digits in " << text;
-    return bytes;
-}
-
-inline std::string to_hex(const std::vector<uint8_t> &bytes)
-{
-    std::string text;
-    char byte[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(byte, sizeof byte, text.empty() ? "%02X" : " %02X", b);
-        text += byte;
-    }
-    return text;
+    return vuxa_test::to_hex(vuxa_test::hex(text));
 }
 
 inline bool same_record(const PYXO_FILEINFO &a, const PYXO_FILEINFO &b)
@@ -121,6 +98,8 @@ struct Sent {
     uint32_t out_size;
 };
 
+// An empty request and one of four zero bytes fill the block alike; both
+// show as empty here.
 inline Sent sent(const vuxa_test::CommandBlock &block)
 {
     std::vector<uint8_t> request;

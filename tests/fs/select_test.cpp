@@ -5,9 +5,9 @@
 namespace {
 
 using fs_test::Form;
-using fs_test::hex;
 using fs_test::Mirror;
 using vuxa_test::DriverReply;
+using vuxa_test::hex;
 
 constexpr uint16_t kSelect = 0x105;
 constexpr uint16_t kClose = 0x106;
@@ -97,7 +97,7 @@ TEST(SelectFile, RequestAnswerAndMirror)
         if (c.request) {
             ASSERT_EQ(sent.size(), 1u);
             EXPECT_EQ(sent[0].command, kSelect);
-            EXPECT_EQ(fs_test::to_hex(sent[0].request), c.request);
+            EXPECT_EQ(vuxa_test::to_hex(sent[0].request), fs_test::spelled(c.request));
             EXPECT_EQ(sent[0].out_size, 4u);
         } else {
             EXPECT_TRUE(sent.empty());
@@ -115,7 +115,7 @@ TEST(SelectFile, FailedSelectionShowsTheRequestedFileAndNoSelection)
     } cases[] = {
         {"refusal", DriverReply::status(0x21), PYXO_ERR_ACCESS_DENIED},
         {"short answer", DriverReply::bytes(hex("34 01 C5")), PYXO_ERR_RESPONSE_LENGTH},
-        {"long answer", DriverReply::bytes(hex("34 01 C5 00 00")), PYXO_ERR_RESPONSE_LENGTH},
+        {"empty answer", DriverReply::empty(), PYXO_ERR_RESPONSE_LENGTH},
         {"driver failure", DriverReply::fail(5), PYXO_ERR_ACCESS_DENIED},
     };
     for (Form form : {Form::wide, Form::narrow}) {

@@ -8,9 +8,9 @@
 
 namespace {
 
-using fs_test::hex;
 using fs_test::Mirror;
 using vuxa_test::DriverReply;
+using vuxa_test::hex;
 
 constexpr uint16_t kRead = 0x107;
 constexpr uint16_t kWrite = 0x108;
@@ -128,7 +128,8 @@ TEST_F(TransferTest, ReadChunks)
         ASSERT_EQ(commands.size(), c.requests.size());
         for (size_t i = 0; i < commands.size(); ++i) {
             EXPECT_EQ(commands[i].command, kRead);
-            EXPECT_EQ(fs_test::to_hex(commands[i].request), c.requests[i]) << "chunk " << i;
+            EXPECT_EQ(vuxa_test::to_hex(commands[i].request), fs_test::spelled(c.requests[i]))
+                << "chunk " << i;
             EXPECT_EQ(commands[i].out_size, c.answer_sizes[i]) << "chunk " << i;
         }
         // The chunks that completed landed in order; nothing past the length.
@@ -204,7 +205,7 @@ TEST_F(TransferTest, WriteChunks)
             EXPECT_EQ(commands[i].out_size, 2u);
             std::vector<uint8_t> expected = hex(c.headers[i]);
             expected.insert(expected.end(), data.begin() + at, data.begin() + at + c.data_sizes[i]);
-            EXPECT_EQ(fs_test::to_hex(commands[i].request), fs_test::to_hex(expected));
+            EXPECT_EQ(vuxa_test::to_hex(commands[i].request), vuxa_test::to_hex(expected));
             at += c.data_sizes[i];
         }
         EXPECT_EQ(std::memcmp(player.image.data() + c.offset, data.data(), c.count), 0);
