@@ -18,10 +18,10 @@ constexpr DWORD kIoctlAttach = 0x220404;
 constexpr uint8_t kWideModel = 0x50;
 constexpr uint8_t kNarrowModel = 0x48;
 
-// A token spec with a serial number of eight bytes seed, seed + 0x11, ...
-vtd_client::TokenSpec token(uint8_t model, uint8_t serial_seed)
+// Token options with a serial number of eight bytes seed, seed + 0x11, ...
+vtd_client::TokenOptions token(uint8_t model, uint8_t serial_seed)
 {
-    vtd_client::TokenSpec spec;
+    vtd_client::TokenOptions spec;
     spec.model = model;
     spec.random_serial = false;
     for (size_t i = 0; i < spec.serial.size(); i++)
@@ -48,7 +48,7 @@ protected:
         for (uint32_t position = 0; position < VTD_POSITIONS; position++)
             manager.remove(position);
     }
-    uint32_t insert_token(const vtd_client::TokenSpec &spec, uint32_t position)
+    uint32_t insert_token(const vtd_client::TokenOptions &spec, uint32_t position)
     {
         return manager.insert_token(position, vtd_client::new_token_image(spec), true);
     }
@@ -101,7 +101,7 @@ TEST_F(DriverTest, FailingControlKeepsByteCountAndBuffer)
 
 TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
 {
-    vtd_client::TokenSpec spec = token(kWideModel, 0x21);
+    vtd_client::TokenOptions spec = token(kWideModel, 0x21);
     ASSERT_EQ(insert_token(spec, 0), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
