@@ -65,9 +65,9 @@ std::array<uint8_t, 8> random_serial()
 }
 
 // The new token's make from the options; vuxad's defaults for the rest.
-vtd_client::TokenSpec token_make(const Invocation &inv)
+vtd_client::TokenOptions token_make(const Invocation &inv)
 {
-    vtd_client::TokenSpec make;
+    vtd_client::TokenOptions make;
     make.random_serial = false; // chosen here, to be shown
     make.pin = kDefaultPin;
     make.master_key = kDefaultMasterKey;
@@ -94,7 +94,7 @@ vtd_client::TokenSpec token_make(const Invocation &inv)
     return make;
 }
 
-Bytes new_image(const vtd_client::TokenSpec &make)
+Bytes new_image(const vtd_client::TokenOptions &make)
 {
     Bytes image = vtd_client::new_token_image(make);
     if (image.empty())
@@ -161,7 +161,7 @@ void vt_list(Invocation &inv)
 void vt_insert(Invocation &inv)
 {
     const uint32_t position = parse_position(inv.args[0]);
-    const vtd_client::TokenSpec make = token_make(inv);
+    const vtd_client::TokenOptions make = token_make(inv);
     std::unique_ptr<vtd_client::Connection> connection;
     vtd_client::Connection &driver = connect(connection);
     check_control(driver.insert_token(position, new_image(make), inv.flag("replace")),
@@ -172,7 +172,7 @@ void vt_insert(Invocation &inv)
 
 void vt_new(Invocation &inv)
 {
-    const vtd_client::TokenSpec make = token_make(inv);
+    const vtd_client::TokenOptions make = token_make(inv);
     write_private_file(inv.args[0], new_image(make), inv.flag("replace"));
     inv.out << inv.args[0] << ": new token, serial " << hex(make.serial.data(), make.serial.size())
             << "\n";

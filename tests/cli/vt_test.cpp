@@ -155,7 +155,7 @@ TEST(VtImportExport, CarryImageFilesBothWays)
 {
     vuxa_test::ScriptedDriver driver;
     TempDir dir;
-    vtd_client::TokenSpec make;
+    vtd_client::TokenOptions make;
     const Bytes image = vtd_client::new_token_image(make);
     ASSERT_FALSE(image.empty());
     driver.script(VTD_IOCTL_EXPORT, DriverReply::bytes(image));
@@ -180,7 +180,7 @@ TEST(VtImport, RefusesADamagedImageWithoutSendingIt)
 {
     vuxa_test::ScriptedDriver driver;
     TempDir dir;
-    Bytes image = vtd_client::new_token_image(vtd_client::TokenSpec{});
+    Bytes image = vtd_client::new_token_image(vtd_client::TokenOptions{});
     image[image.size() / 2] ^= 1;
     write_text_file(dir.file("bad.img"), std::string(image.begin(), image.end()));
     const ToolResult r = run_tool({"vt", "import", "0", dir.file("bad.img")});
