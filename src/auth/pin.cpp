@@ -29,7 +29,8 @@ extern "C" PYXO_API uint32_t PYXO_CALL Pyxo_ModifyPIN(PYXO_CONTEXT *context, uin
     uint8_t request[PYXO_SETTINGS_HEADER_SIZE + kPinSize];
     pyxo_put_settings_header(request, PYXO_SETTINGS_MODIFY_PIN);
     put_le32(request + PYXO_SETTINGS_HEADER_SIZE, pin);
-    const uint32_t status = pyxo_exchange_status(context, PYXO_CMD_SETTINGS, sizeof request, request);
+    const uint32_t status =
+        pyxo_exchange_status(context, PYXO_CMD_SETTINGS, sizeof request, request);
     pyxo_wipe(request, sizeof request);
     return status;
 }

@@ -35,8 +35,8 @@ extern "C" PYXO_API uint32_t PYXO_CALL Pyxo_CHAP_MD5(PYXO_CONTEXT *context, uint
     block[1] = (uint8_t)n;
     if (n > 0)
         memcpy(block + kChapHeaderSize, challenge, n);
-    const uint32_t hashed = Pyxo_HashToken(context, PYXO_HASH_MODE_CHAP, block,
-                                           kChapHeaderSize + n, digest);
+    const uint32_t hashed =
+        Pyxo_HashToken(context, PYXO_HASH_MODE_CHAP, block, kChapHeaderSize + n, digest);
     pyxo_wipe(block, sizeof block);
     return hashed;
 }

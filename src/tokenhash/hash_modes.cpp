@@ -9,17 +9,17 @@ constexpr uint32_t kUnlimited = 0xFFFFFFFF;
 // the secret itself and counts the bits.
 constexpr uint32_t kChapMaxLength = 52;
 
-constexpr PyxoHashMode kModes[] = {
+constexpr PYXO_HASH_MODE_ROW kModes[] = {
     // PYXO_HASH_MODE_RAW: one compression of a block the caller formatted,
     // from MD5's initial value; the token leaves out the final addition.
-    {PYXO_CMD_HASH_RAW, PyxoChaining::initial_value, PyxoEndMarker::none, false, kUnlimited,
+    {PYXO_CMD_HASH_RAW, PYXO_CHAINING_INITIAL_VALUE, PYXO_END_MARKER_NONE, false, kUnlimited,
      true},
     // PYXO_HASH_MODE_KEYED: the final block of an MD5 message whose first
     // block the selected file's chaining value stands for.
-    {PYXO_CMD_HASH_KEYED, PyxoChaining::zero, PyxoEndMarker::when_room, true, kUnlimited, false},
+    {PYXO_CMD_HASH_KEYED, PYXO_CHAINING_ZERO, PYXO_END_MARKER_WHEN_ROOM, true, kUnlimited, false},
     // PYXO_HASH_MODE_CHAP: identifier, length byte and challenge; the token
     // adds the selected file's secret.
-    {PYXO_CMD_HASH_CHAP, PyxoChaining::initial_value, PyxoEndMarker::always, false,
+    {PYXO_CMD_HASH_CHAP, PYXO_CHAINING_INITIAL_VALUE, PYXO_END_MARKER_ALWAYS, false,
      kChapMaxLength, true},
 };
 
@@ -27,7 +27,7 @@ static_assert(sizeof kModes / sizeof kModes[0] == PYXO_HASH_MODE_CHAP + 1);
 
 } // namespace
 
-const PyxoHashMode *pyxo_hash_mode(uint32_t mode)
+const PYXO_HASH_MODE_ROW *pyxo_hash_mode(uint32_t mode)
 {
     const uint32_t index = mode & PYXO_HASH_MODE_MASK;
     if (index >= sizeof kModes / sizeof kModes[0])

@@ -12,9 +12,9 @@ constexpr uint32_t kBitCountOffset = 56; // block bytes 56-59; 60-63 stay 0
 // The block already absorbed into the selected file's chaining value.
 constexpr uint32_t kBitsAhead = PYXO_MD5_BLOCK_SIZE * 8;
 
-void put_chaining(PyxoChaining chaining, uint8_t field[PYXO_CHAINING_SIZE])
+void put_chaining(PYXO_CHAINING chaining, uint8_t field[PYXO_CHAINING_SIZE])
 {
-    if (chaining == PyxoChaining::zero) {
+    if (chaining == PYXO_CHAINING_ZERO) {
         memset(field, 0, PYXO_CHAINING_SIZE);
         return;
     }
@@ -22,16 +22,16 @@ void put_chaining(PyxoChaining chaining, uint8_t field[PYXO_CHAINING_SIZE])
         put_le32(field + 4 * k, PYXO_MD5_INITIAL_VALUE[k]);
 }
 
-bool wants_end_marker(PyxoEndMarker end_marker, uint32_t length)
+bool wants_end_marker(PYXO_END_MARKER end_marker, uint32_t length)
 {
-    if (end_marker == PyxoEndMarker::when_room)
+    if (end_marker == PYXO_END_MARKER_WHEN_ROOM)
         return length < PYXO_MD5_BLOCK_SIZE;
-    return end_marker == PyxoEndMarker::always;
+    return end_marker == PYXO_END_MARKER_ALWAYS;
 }
 
 } // namespace
 
-void pyxo_build_hash_request(const PyxoHashMode *mode, const uint8_t *data, uint32_t length,
+void pyxo_build_hash_request(const PYXO_HASH_MODE_ROW *mode, const uint8_t *data, uint32_t length,
                              uint8_t request[PYXO_HASH_REQUEST_SIZE])
 {
     uint8_t *block = request + PYXO_HASH_BLOCK_OFFSET;
@@ -46,7 +46,7 @@ void pyxo_build_hash_request(const PyxoHashMode *mode, const uint8_t *data, uint
         put_le32(block + kBitCountOffset, length * 8 + kBitsAhead);
 }
 
-void pyxo_finish_digest(const PyxoHashMode *mode, uint8_t digest[PYXO_DIGEST_SIZE])
+void pyxo_finish_digest(const PYXO_HASH_MODE_ROW *mode, uint8_t digest[PYXO_DIGEST_SIZE])
 {
     if (!mode->add_initial_value)
         return;

@@ -3,11 +3,10 @@
 #include "tokenhash/hash_request.h"
 #include "util/wipe.h"
 
-uint32_t pyxo_hash_token(PYXO_CONTEXT *context, uint32_t mode, const uint8_t *data,
-                         uint32_t length, uint8_t digest[PYXO_DIGEST_SIZE],
-                         uint8_t request[PYXO_HASH_REQUEST_SIZE])
+uint32_t pyxo_hash_token(PYXO_CONTEXT *context, uint32_t mode, const uint8_t *data, uint32_t length,
+                         uint8_t digest[PYXO_DIGEST_SIZE], uint8_t request[PYXO_HASH_REQUEST_SIZE])
 {
-    const PyxoHashMode *row = pyxo_hash_mode(mode);
+    const PYXO_HASH_MODE_ROW *row = pyxo_hash_mode(mode);
     if (row == nullptr)
         return PYXO_ERR_INVALID_PARAMETER;
     if (length > row->max_length)

@@ -86,8 +86,7 @@ TEST(HashRequest, EveryModeAndBoundaryLength)
 {
     const std::vector<uint8_t> data = counting_data();
     for (const BlockCase &row : kBlockCases) {
-        SCOPED_TRACE("mode " + std::to_string(row.mode) + ", length " +
-                     std::to_string(row.length));
+        SCOPED_TRACE("mode " + std::to_string(row.mode) + ", length " + std::to_string(row.length));
         OpenToken token;
         token.driver.script_command(DriverReply::bytes(std::vector<uint8_t>(16, 0)));
         uint8_t digest[16];
@@ -200,8 +199,7 @@ TEST(HashRequest, OnlyTheLowFourBitsOfTheModeCount)
         const uint8_t data[8] = {};
         uint8_t digest[16];
         std::memset(digest, 0x5A, sizeof digest);
-        EXPECT_EQ(Pyxo_HashToken(&token.context, row.mode, data, sizeof data, digest),
-                  row.status);
+        EXPECT_EQ(Pyxo_HashToken(&token.context, row.mode, data, sizeof data, digest), row.status);
         const auto commands = token.driver.commands();
         if (row.command == 0) {
             EXPECT_TRUE(commands.empty());
@@ -240,8 +238,7 @@ TEST(HashRequest, DataAndDigestInTheSameBuffer)
         const auto commands = token.driver.commands();
         ASSERT_EQ(commands.size(), 1u);
         const std::vector<uint8_t> request = sent_request(commands[0]);
-        EXPECT_EQ(to_hex(&request[16], 16),
-                  "A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF");
+        EXPECT_EQ(to_hex(&request[16], 16), "A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF");
         const char *expected = mode == PYXO_HASH_MODE_KEYED
                                    ? "10 00 00 00 20 00 00 00 30 00 00 00 40 00 00 00"
                                    : "11 23 45 67 A9 AB CD EF 2E DD BA 98 B6 54 32 10";
@@ -263,8 +260,7 @@ TEST(HashRequest, RequestIsWipedOnEveryPathThatBuiltIt)
         {"keyed", PYXO_HASH_MODE_KEYED, DriverReply::bytes(std::vector<uint8_t>(16, 1)), PYXO_OK},
         {"chap", PYXO_HASH_MODE_CHAP, DriverReply::bytes(std::vector<uint8_t>(16, 1)), PYXO_OK},
         {"refused", PYXO_HASH_MODE_KEYED, DriverReply::status(0x01), PYXO_ERR_ACCESS_DENIED},
-        {"status byte 0", PYXO_HASH_MODE_RAW, DriverReply::status(0x00),
-         PYXO_ERR_RESPONSE_LENGTH},
+        {"status byte 0", PYXO_HASH_MODE_RAW, DriverReply::status(0x00), PYXO_ERR_RESPONSE_LENGTH},
         {"short answer", PYXO_HASH_MODE_CHAP, DriverReply::bytes(std::vector<uint8_t>(15, 1)),
          PYXO_ERR_RESPONSE_LENGTH},
         {"driver failure", PYXO_HASH_MODE_RAW, DriverReply::fail(kErrorInvalidHandle),
