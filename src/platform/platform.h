@@ -16,7 +16,8 @@
 #if defined(_WIN32)
 #define PYXO_SYSCALL_API __declspec(dllimport)
 #else
-#define PYXO_SYSCALL_API
+// The stand-in lives inside the library and must never be exported from it.
+#define PYXO_SYSCALL_API __attribute__((visibility("hidden")))
 #endif
 
 typedef void *HANDLE;

@@ -11,6 +11,8 @@ using namespace vuxa_test;
 
 namespace {
 
+constexpr uint32_t kErrorInvalidHandle = 6;
+
 bool same(const PYXO_ACCESS_SETTINGS &a, const PYXO_ACCESS_SETTINGS &b)
 {
     return a.nibble_high == b.nibble_high && a.nibble_low == b.nibble_low &&
@@ -41,7 +43,7 @@ TEST(AccessSettings, AnswerIsUnpackedIntoFourValues)
     for (const UnpackCase &row : cases) {
         SCOPED_TRACE(row.answer);
         OpenToken token;
-        token.driver.script_command(DriverReply::bytes(from_hex(row.answer)));
+        token.driver.script_command(DriverReply::bytes(hex(row.answer)));
         PYXO_ACCESS_SETTINGS settings = {99, 99, 99, 99};
         ASSERT_EQ(Pyxo_GetAccessSettings(&token.context, &settings), PYXO_OK);
         EXPECT_TRUE(same(settings, row.expected)) << show(settings);
@@ -51,7 +53,7 @@ TEST(AccessSettings, AnswerIsUnpackedIntoFourValues)
 TEST(AccessSettings, FailedReadLeavesTheRecordAlone)
 {
     const DriverReply replies[] = {DriverReply::status(0x01), DriverReply::status(0x00),
-                                   DriverReply::bytes({0x12, 0x34, 0x56})};
+                                   DriverReply::empty(), DriverReply::fail(kErrorInvalidHandle)};
     for (const DriverReply &reply : replies) {
         OpenToken token;
         token.driver.script_command(reply);

@@ -36,10 +36,10 @@ TEST(ModifyMasterKey, RequestIsWipedOnEveryPath)
         uint8_t request[PYXO_MODIFY_MASTER_KEY_REQUEST_SIZE];
         std::memset(request, 0xAA, sizeof request);
         EXPECT_EQ(pyxo_modify_master_key(&token.context, kMasterKey, request), row.status);
-        EXPECT_EQ(to_hex(request, sizeof request), to_hex(std::vector<uint8_t>(12, 0)));
+        EXPECT_EQ(to_hex(request, sizeof request), to_hex(zeros(12)));
         const auto commands = token.driver.commands();
         ASSERT_EQ(commands.size(), 1u);
-        EXPECT_EQ(to_hex(sent_request(commands[0])), "02 00 00 00 11 22 33 44 55 66 77 88");
+        EXPECT_EQ(to_hex(commands[0].request()), to_hex(hex("02 00 00 00 11 22 33 44 55 66 77 88")));
     }
 }
 
@@ -49,7 +49,7 @@ TEST(ModifyMasterKey, RequestIsWipedWhenTheContextIsNotOpen)
     uint8_t request[PYXO_MODIFY_MASTER_KEY_REQUEST_SIZE];
     std::memset(request, 0xAA, sizeof request);
     EXPECT_EQ(pyxo_modify_master_key(&context, kMasterKey, request), PYXO_ERR_NO_DEVICE);
-    EXPECT_EQ(to_hex(request, sizeof request), to_hex(std::vector<uint8_t>(12, 0)));
+    EXPECT_EQ(to_hex(request, sizeof request), to_hex(zeros(12)));
 }
 
 } // namespace

@@ -10,10 +10,20 @@
 // every other command the status byte 0x00.  A scripted reply for an I/O
 // control code replaces that default for the next request of that code;
 // a command handler, when set, answers the commands left unscripted.
+// Output longer than the size the library offered is cut to that size, as
+// a driver can return no more than its caller's buffer holds.
+//
+// Positions: attach examines the device at the block's device_index and
+// writes back position + 1; release and token commands name the device by
+// that written-back value (position + 1).  A connection that closes gives
+// back every device it had attached.  Frames with a wrong magic or sizes
+// above 1 MiB make the driver close the connection.
 #ifndef VUXA_TEST_SCRIPTED_DRIVER_H
 #define VUXA_TEST_SCRIPTED_DRIVER_H
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -30,17 +40,27 @@ namespace vuxa_test {
 
 // The system error the driver fails an attach with when no device is left.
 constexpr uint32_t kNoMoreDevices = 259; // ERROR_NO_MORE_ITEMS
+// ... a token command for a device not attached to the connection.
+constexpr uint32_t kDeviceNotAttached = 55; // ERROR_DEV_NOT_EXIST
+// ... an I/O control code it does not know, or a block too short.
+constexpr uint32_t kInvalidFunction = 1; // ERROR_INVALID_FUNCTION
+constexpr uint32_t kInvalidParameter = 87; // ERROR_INVALID_PARAMETER
 
 struct DriverReply {
     uint32_t error = 0;          // Win32 error to fail with; 0 for success
     std::vector<uint8_t> output; // bytes returned on success
     bool hang_up = false;        // close the connection instead of answering
     std::vector<uint8_t> raw;    // when not empty: sent as the whole response frame
+    uint32_t delay_ms = 0;       // wait this long before answering
 
     static DriverReply bytes(std::vector<uint8_t> data);
     static DriverReply status(uint8_t token_status); // a single status byte
     static DriverReply fail(uint32_t system_error);
     static DriverReply empty(); // success with no byte
+    // A response frame with the given header fields and bytes, well formed
+    // or not (for instance a wrong magic, or more bytes than offered).
+    static DriverReply frame(uint32_t magic, uint32_t error, uint32_t returned,
+                             std::vector<uint8_t> data = {});
 };
 
 struct DriverDevice {
@@ -88,6 +108,9 @@ public:
     ScriptedDriver &operator=(const ScriptedDriver &) = delete;
 
     void add_device(DriverDevice device);
+    // Puts another device in a position (as if one token were unplugged and
+    // another plugged in its place); attachments of that position end.
+    void replace_device(uint32_t position, DriverDevice device);
     void set_version(uint32_t version);
     // Answers the next request with this code with the reply (in order).
     void script(uint32_t code, DriverReply reply);
@@ -105,10 +128,26 @@ public:
     // Whether the device at a position is attached to some connection now.
     bool attached(uint32_t position) const;
     const std::string &directory() const { return directory_; }
+    // The socket's path (directory() + "/VUXADRVR").
+    std::string socket_path() const;
+    // Removes the socket: from now on opening the driver fails (ERROR_FILE_
+    // NOT_FOUND); connections already open go on being served.
+    void remove_socket();
+
+    // Connections accepted and not yet closed by either side.
+    size_t open_connections() const;
+    // Waits until open_connections() == count (the driver notices a closed
+    // connection on its own thread); false on timeout.
+    bool wait_for_open_connections(size_t count,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
     struct State;
     void serve();
+    bool serve_connection(int fd); // false: close it
+    bool answer(int connection, int fd, uint32_t code, const std::vector<uint8_t> &input,
+                uint32_t out_size);
+    void drop_connection(int fd);
 
     std::string directory_;
     std::string previous_env_;

@@ -77,7 +77,7 @@ std::string expected_request(const BlockCase &row, const std::vector<uint8_t> &d
     block.resize(64);
     if (row.end_marker >= 0)
         block[(size_t)row.end_marker] = 0x80;
-    const std::vector<uint8_t> bit_count = from_hex(row.bit_count);
+    const std::vector<uint8_t> bit_count = hex(row.bit_count);
     std::copy(bit_count.begin(), bit_count.end(), block.begin() + 56);
     return std::string(row.chaining) + " " + to_hex(block);
 }
@@ -88,7 +88,7 @@ TEST(HashRequest, EveryModeAndBoundaryLength)
     for (const BlockCase &row : kBlockCases) {
         SCOPED_TRACE("mode " + std::to_string(row.mode) + ", length " + std::to_string(row.length));
         OpenToken token;
-        token.driver.script_command(DriverReply::bytes(std::vector<uint8_t>(16, 0)));
+        token.driver.script_command(DriverReply::bytes(zeros(16)));
         uint8_t digest[16];
         EXPECT_EQ(Pyxo_HashToken(&token.context, row.mode, data.data(), row.length, digest),
                   row.status);
@@ -101,7 +101,7 @@ TEST(HashRequest, EveryModeAndBoundaryLength)
         EXPECT_EQ(commands[0].command, row.command);
         EXPECT_EQ(commands[0].payload_length, 76);
         EXPECT_EQ(commands[0].out_size, 16u);
-        EXPECT_EQ(to_hex(sent_request(commands[0])), expected_request(row, data));
+        EXPECT_EQ(to_hex(commands[0].request()), to_hex(hex(expected_request(row, data))));
     }
 }
 
@@ -113,25 +113,25 @@ TEST(HashRequest, WholeRequestsWrittenOut)
         std::vector<uint8_t> data;
         std::string request;
     } cases[] = {
-        {PYXO_HASH_MODE_KEYED, from_hex("00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"),
+        {PYXO_HASH_MODE_KEYED, hex("00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"),
          std::string(kZeroChainingHex) + " 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF 80 " +
-             to_hex(std::vector<uint8_t>(39, 0)) + " 80 02 00 00 00 00 00 00"},
-        {PYXO_HASH_MODE_CHAP, from_hex("FF 0F"),
-         std::string(kInitialValueHex) + " FF 0F 80 " + to_hex(std::vector<uint8_t>(61, 0))},
-        {PYXO_HASH_MODE_RAW, from_hex("AB CD"),
-         std::string(kInitialValueHex) + " AB CD " + to_hex(std::vector<uint8_t>(62, 0))},
+             to_hex(zeros(39)) + " 80 02 00 00 00 00 00 00"},
+        {PYXO_HASH_MODE_CHAP, hex("FF 0F"),
+         std::string(kInitialValueHex) + " FF 0F 80 " + to_hex(zeros(61))},
+        {PYXO_HASH_MODE_RAW, hex("AB CD"),
+         std::string(kInitialValueHex) + " AB CD " + to_hex(zeros(62))},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.mode);
         OpenToken token;
-        token.driver.script_command(DriverReply::bytes(std::vector<uint8_t>(16, 0)));
+        token.driver.script_command(DriverReply::bytes(zeros(16)));
         uint8_t digest[16];
         ASSERT_EQ(Pyxo_HashToken(&token.context, row.mode, row.data.data(),
                                  (uint32_t)row.data.size(), digest),
                   PYXO_OK);
         const auto commands = token.driver.commands();
         ASSERT_EQ(commands.size(), 1u);
-        EXPECT_EQ(to_hex(sent_request(commands[0])), row.request);
+        EXPECT_EQ(to_hex(commands[0].request()), to_hex(hex(row.request)));
     }
 }
 
@@ -165,11 +165,11 @@ TEST(HashRequest, AnswerIsFinishedByMode)
     for (const FixUpCase &row : cases) {
         SCOPED_TRACE(row.name);
         OpenToken token;
-        token.driver.script_command(DriverReply::bytes(from_hex(row.answer)));
+        token.driver.script_command(DriverReply::bytes(hex(row.answer)));
         const uint8_t data[4] = {1, 2, 3, 4};
         uint8_t digest[16];
         ASSERT_EQ(Pyxo_HashToken(&token.context, row.mode, data, sizeof data, digest), PYXO_OK);
-        EXPECT_EQ(to_hex(digest, 16), to_hex(from_hex(row.digest)));
+        EXPECT_EQ(to_hex(digest, 16), to_hex(hex(row.digest)));
     }
 }
 
@@ -195,7 +195,7 @@ TEST(HashRequest, OnlyTheLowFourBitsOfTheModeCount)
     for (const MaskCase &row : cases) {
         SCOPED_TRACE(row.mode);
         OpenToken token;
-        token.driver.script_command(DriverReply::bytes(std::vector<uint8_t>(16, 0)));
+        token.driver.script_command(DriverReply::bytes(zeros(16)));
         const uint8_t data[8] = {};
         uint8_t digest[16];
         std::memset(digest, 0x5A, sizeof digest);
@@ -230,19 +230,19 @@ TEST(HashRequest, DataAndDigestInTheSameBuffer)
         SCOPED_TRACE(mode);
         OpenToken token;
         token.driver.script_command(
-            DriverReply::bytes(from_hex("10 00 00 00 20 00 00 00 30 00 00 00 40 00 00 00")));
+            DriverReply::bytes(hex("10 00 00 00 20 00 00 00 30 00 00 00 40 00 00 00")));
         uint8_t buffer[16];
         for (uint8_t i = 0; i < 16; i++)
             buffer[i] = (uint8_t)(0xA0 + i);
         ASSERT_EQ(Pyxo_HashToken(&token.context, mode, buffer, 16, buffer), PYXO_OK);
         const auto commands = token.driver.commands();
         ASSERT_EQ(commands.size(), 1u);
-        const std::vector<uint8_t> request = sent_request(commands[0]);
-        EXPECT_EQ(to_hex(&request[16], 16), "A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF");
+        const std::vector<uint8_t> request = commands[0].request();
+        EXPECT_EQ(to_hex(&request[16], 16), to_hex(hex("A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF")));
         const char *expected = mode == PYXO_HASH_MODE_KEYED
                                    ? "10 00 00 00 20 00 00 00 30 00 00 00 40 00 00 00"
                                    : "11 23 45 67 A9 AB CD EF 2E DD BA 98 B6 54 32 10";
-        EXPECT_EQ(to_hex(buffer, 16), expected);
+        EXPECT_EQ(to_hex(buffer, 16), to_hex(hex(expected)));
     }
 }
 
@@ -276,10 +276,10 @@ TEST(HashRequest, RequestIsWipedOnEveryPathThatBuiltIt)
         uint8_t digest[16];
         EXPECT_EQ(pyxo_hash_token(&token.context, row.mode, data.data(), 40, digest, request),
                   row.status);
-        EXPECT_EQ(to_hex(request, sizeof request), to_hex(std::vector<uint8_t>(80, 0)));
+        EXPECT_EQ(to_hex(request, sizeof request), to_hex(zeros(80)));
         const auto commands = token.driver.commands();
         ASSERT_EQ(commands.size(), 1u);
-        EXPECT_EQ(sent_request(commands[0])[16], 0x77); // the data did go out
+        EXPECT_EQ(commands[0].request()[16], 0x77); // the data did go out
     }
     PYXO_CONTEXT unopened = unopened_context();
     uint8_t request[PYXO_HASH_REQUEST_SIZE];
@@ -287,7 +287,7 @@ TEST(HashRequest, RequestIsWipedOnEveryPathThatBuiltIt)
     uint8_t digest[16];
     EXPECT_EQ(pyxo_hash_token(&unopened, PYXO_HASH_MODE_KEYED, data.data(), 40, digest, request),
               PYXO_ERR_NO_DEVICE);
-    EXPECT_EQ(to_hex(request, sizeof request), to_hex(std::vector<uint8_t>(80, 0)));
+    EXPECT_EQ(to_hex(request, sizeof request), to_hex(zeros(80)));
 }
 
 } // namespace

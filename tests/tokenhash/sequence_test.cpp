@@ -20,9 +20,9 @@ const char *const kOuterHex = "D0 D1 D2 D3 D4 D5 D6 D7 D8 D9 DA DB DC DD DE DF";
 // A selection answer: 8 words, type 2, attributes 3.
 const std::vector<uint8_t> kSelected = {0x08, 0x00, 0x43, 0x00};
 
-std::string zeros(size_t count)
+std::string zero_hex(size_t count)
 {
-    return to_hex(std::vector<uint8_t>(count, 0));
+    return to_hex(zeros(count));
 }
 
 struct Sent {
@@ -37,7 +37,7 @@ void expect_sent(const ScriptedDriver &driver, const std::vector<Sent> &expected
     for (size_t i = 0; i < expected.size(); i++) {
         SCOPED_TRACE("command " + std::to_string(i));
         EXPECT_EQ(commands[i].command, expected[i].command);
-        EXPECT_EQ(to_hex(sent_request(commands[i])), expected[i].request);
+        EXPECT_EQ(to_hex(commands[i].request()), to_hex(hex(expected[i].request)));
     }
 }
 
@@ -45,9 +45,9 @@ TEST(HmacSequence, SelectsAndHashesInnerThenOuter)
 {
     OpenToken token;
     token.driver.script_command(DriverReply::bytes(kSelected));
-    token.driver.script_command(DriverReply::bytes(from_hex(kInnerHex)));
+    token.driver.script_command(DriverReply::bytes(hex(kInnerHex)));
     token.driver.script_command(DriverReply::bytes(kSelected));
-    token.driver.script_command(DriverReply::bytes(from_hex(kOuterHex)));
+    token.driver.script_command(DriverReply::bytes(hex(kOuterHex)));
     std::vector<uint8_t> data(55);
     for (size_t i = 0; i < data.size(); i++)
         data[i] = (uint8_t)(0x10 + i);
@@ -61,10 +61,10 @@ TEST(HmacSequence, SelectsAndHashesInnerThenOuter)
                     {0x111, kZeroChainingHex + " " + to_hex(data) + " 80 B8 03 00 00 00 00 00 00"},
                     {0x105, "0D 0C 0B 0A 06 00 00 00"},
                     // The inner hash, 0x80 at block byte 16, bit count 640.
-                    {0x111, kZeroChainingHex + " " + kInnerHex + " 80 " + zeros(39) +
+                    {0x111, kZeroChainingHex + " " + kInnerHex + " 80 " + zero_hex(39) +
                                 " 80 02 00 00 00 00 00 00"},
                 });
-    EXPECT_EQ(to_hex(digest, 16), kOuterHex);
+    EXPECT_EQ(to_hex(digest, 16), to_hex(hex(kOuterHex)));
     // The outer key file stays selected.
     EXPECT_EQ(token.context.current_dir_id, 0x0A0B0C0Du);
     EXPECT_EQ(token.context.current_file_id, 6u);
@@ -76,21 +76,21 @@ TEST(HmacSequence, EmptyMessage)
 {
     OpenToken token(kNarrowModel);
     token.driver.script_command(DriverReply::bytes(kSelected));
-    token.driver.script_command(DriverReply::bytes(from_hex(kInnerHex)));
+    token.driver.script_command(DriverReply::bytes(hex(kInnerHex)));
     token.driver.script_command(DriverReply::bytes(kSelected));
-    token.driver.script_command(DriverReply::bytes(from_hex(kOuterHex)));
+    token.driver.script_command(DriverReply::bytes(hex(kOuterHex)));
     uint8_t digest[16];
     ASSERT_EQ(Pyxo_HMAC_MD5(&token.context, 0x1234, 0x56, 0xFFFF, 0xFF, nullptr, 0, digest),
               PYXO_OK);
     expect_sent(token.driver,
                 {
                     {0x105, "34 12 56 00"},
-                    {0x111, kZeroChainingHex + " 80 " + zeros(55) + " 00 02 00 00 00 00 00 00"},
+                    {0x111, kZeroChainingHex + " 80 " + zero_hex(55) + " 00 02 00 00 00 00 00 00"},
                     {0x105, "FF FF FF 00"},
-                    {0x111, kZeroChainingHex + " " + kInnerHex + " 80 " + zeros(39) +
+                    {0x111, kZeroChainingHex + " " + kInnerHex + " 80 " + zero_hex(39) +
                                 " 80 02 00 00 00 00 00 00"},
                 });
-    EXPECT_EQ(to_hex(digest, 16), kOuterHex);
+    EXPECT_EQ(to_hex(digest, 16), to_hex(hex(kOuterHex)));
 }
 
 struct StepFailure {
@@ -116,8 +116,8 @@ void run_failure(const StepFailure &row, const std::vector<DriverReply> &success
 TEST(HmacSequence, FailureAtEachStepEndsTheCall)
 {
     const std::vector<DriverReply> successes = {
-        DriverReply::bytes(kSelected), DriverReply::bytes(from_hex(kInnerHex)),
-        DriverReply::bytes(kSelected), DriverReply::bytes(from_hex(kOuterHex))};
+        DriverReply::bytes(kSelected), DriverReply::bytes(hex(kInnerHex)),
+        DriverReply::bytes(kSelected), DriverReply::bytes(hex(kOuterHex))};
     const StepFailure cases[] = {
         {"inner select refused", 0, DriverReply::status(0x0A), PYXO_ERR_NO_SPACE},
         {"inner hash refused", 1, DriverReply::status(0x01), PYXO_ERR_ACCESS_DENIED},
@@ -138,7 +138,7 @@ TEST(ChapSequence, SelectsTheSecretAndHashesIdentifierLengthChallenge)
 {
     OpenToken token;
     token.driver.script_command(DriverReply::bytes(kSelected));
-    token.driver.script_command(DriverReply::bytes(std::vector<uint8_t>(16, 0)));
+    token.driver.script_command(DriverReply::bytes(zeros(16)));
     std::vector<uint8_t> challenge(50);
     for (size_t i = 0; i < challenge.size(); i++)
         challenge[i] = (uint8_t)(0x40 + i);
@@ -149,9 +149,9 @@ TEST(ChapSequence, SelectsTheSecretAndHashesIdentifierLengthChallenge)
                 {
                     {0x105, "09 00 00 00 00 01 00 00"},
                     // Identifier 0xFF, length 50 (0x32), challenge, 0x80 at block byte 52.
-                    {0x118, kInitialValueHex + " FF 32 " + to_hex(challenge) + " 80 " + zeros(11)},
+                    {0x118, kInitialValueHex + " FF 32 " + to_hex(challenge) + " 80 " + zero_hex(11)},
                 });
-    EXPECT_EQ(to_hex(digest, 16), kInitialValueHex);
+    EXPECT_EQ(to_hex(digest, 16), to_hex(hex(kInitialValueHex)));
     EXPECT_EQ(token.context.current_dir_id, 9u);
     EXPECT_EQ(token.context.current_file_id, 0x100u);
 }
@@ -160,19 +160,19 @@ TEST(ChapSequence, EmptyChallenge)
 {
     OpenToken token;
     token.driver.script_command(DriverReply::bytes(kSelected));
-    token.driver.script_command(DriverReply::bytes(std::vector<uint8_t>(16, 0)));
+    token.driver.script_command(DriverReply::bytes(zeros(16)));
     uint8_t digest[16];
     ASSERT_EQ(Pyxo_CHAP_MD5(&token.context, 1, 2, 7, nullptr, 0, digest), PYXO_OK);
     expect_sent(token.driver, {
                                   {0x105, "01 00 00 00 02 00 00 00"},
-                                  {0x118, kInitialValueHex + " 07 00 80 " + zeros(61)},
+                                  {0x118, kInitialValueHex + " 07 00 80 " + zero_hex(61)},
                               });
 }
 
 TEST(ChapSequence, FailureAtEachStepEndsTheCall)
 {
     const std::vector<DriverReply> successes = {DriverReply::bytes(kSelected),
-                                                DriverReply::bytes(std::vector<uint8_t>(16, 0))};
+                                                DriverReply::bytes(zeros(16))};
     const StepFailure cases[] = {
         {"select refused", 0, DriverReply::status(0x01), PYXO_ERR_ACCESS_DENIED},
         {"select answer short", 0, DriverReply::bytes({1, 2}), PYXO_ERR_RESPONSE_LENGTH},

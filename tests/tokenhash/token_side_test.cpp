@@ -71,7 +71,7 @@ TEST_F(TokenSide, HmacGivesTheRfc2104TestVector)
     const uint8_t data[] = {'H', 'i', ' ', 'T', 'h', 'e', 'r', 'e'};
     uint8_t digest[16];
     ASSERT_EQ(Pyxo_HMAC_MD5(&token.context, 1, 1, 1, 2, data, sizeof data, digest), PYXO_OK);
-    EXPECT_EQ(hex16(digest), "92 94 72 7A 36 38 BB 1C 13 F4 8E F8 15 8B FC 9D");
+    EXPECT_EQ(hex16(digest), to_hex(hex("92 94 72 7A 36 38 BB 1C 13 F4 8E F8 15 8B FC 9D")));
 }
 
 TEST_F(TokenSide, ChapMatchesRfc1994ForEveryAcceptedLength)
@@ -129,7 +129,7 @@ TEST_F(TokenSide, RawModeOfAPaddedBlockIsTheMd5Digest)
         uint8_t digest[16];
         ASSERT_EQ(Pyxo_HashToken(&token.context, PYXO_HASH_MODE_RAW, row.block.data(), 64, digest),
                   PYXO_OK);
-        EXPECT_EQ(hex16(digest), row.digest);
+        EXPECT_EQ(hex16(digest), to_hex(hex(row.digest)));
     }
 }
 
