@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr uint32_t kInnerPad = 0x36363636; // the byte 0x36 in each lane
-constexpr uint32_t kOuterPad = 0x5C5C5C5C; // the byte 0x5C in each lane
+constexpr uint32_t kInnerPad = 0x36363636;        // the byte 0x36 in each lane
+constexpr uint32_t kOuterPad = 0x5C5C5C5C;        // the byte 0x5C in each lane
 constexpr int32_t kMaxKeyLength = MD5_BLOCK_SIZE; // longer keys are hashed first
 
 // Compresses the key block (x) from the initial state into state and
@@ -34,9 +34,9 @@ void hash_key(const uint8_t *key, uint32_t key_length, uint8_t hashed_key[MD5_DI
 } // namespace
 
 // One block of key words serves as both pads: built XOR 0x36 for the inner
-// hash, turned into XOR 0x5C for the outer one.  It, the hashed key and
-// the state (which after the key block is as good as the key) are wiped
-// before returning.
+// hash, turned into XOR 0x5C for the outer one.  The pad, the hashed key
+// and the state (which held the key-block states, as good as the key) are
+// wiped before returning: nothing of the key stays on the stack.
 extern "C" PYXO_API uint8_t *PYXO_CALL HMAC_MD5(const uint8_t *text, uint32_t text_length,
                                                 const uint8_t *key, int32_t key_length,
                                                 uint8_t *inner_state, uint8_t *outer_state,

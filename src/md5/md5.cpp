@@ -70,9 +70,9 @@ extern "C" PYXO_API void PYXO_CALL MD5Final(uint8_t digest[16], MD5_CTX *context
     const uint32_t bits_low = context->count[0];
     const uint32_t bits_high = context->count[1];
     const uint32_t index = pending_bytes(context);
-    const uint32_t pad_length =
-        index < MD5_LENGTH_OFFSET ? MD5_LENGTH_OFFSET - index
-                                  : MD5_BLOCK_SIZE + MD5_LENGTH_OFFSET - index;
+    const uint32_t pad_length = index < MD5_LENGTH_OFFSET
+                                    ? MD5_LENGTH_OFFSET - index
+                                    : MD5_BLOCK_SIZE + MD5_LENGTH_OFFSET - index;
     MD5Update(context, md5_padding, pad_length);
     put_le32(context->buffer + MD5_LENGTH_OFFSET, bits_low);
     put_le32(context->buffer + MD5_LENGTH_OFFSET + 4, bits_high);

@@ -9,11 +9,11 @@
 #include "pyxo.h"
 
 enum : uint32_t {
-    MD5_BLOCK_SIZE = 64,  // bytes compressed by one md5_transform
-    MD5_BLOCK_WORDS = 16, // the same block as 32-bit words
-    MD5_DIGEST_SIZE = 16, // digest and chaining state, A B C D little-endian
+    MD5_BLOCK_SIZE = 64,    // bytes compressed by one md5_transform
+    MD5_BLOCK_WORDS = 16,   // the same block as 32-bit words
+    MD5_DIGEST_SIZE = 16,   // digest and chaining state, A B C D little-endian
     MD5_LENGTH_OFFSET = 56, // where the bit count goes in the last block
-    MD5_LENGTH_WORD = 14, // the same place as a word index
+    MD5_LENGTH_WORD = 14,   // the same place as a word index
 };
 
 // The chaining words A, B, C, D before the first block.

@@ -118,8 +118,7 @@ TEST(HmacMd5, NonPositiveKeyLengthIsTheEmptyKey)
     for (int32_t key_length : {0, -1, -64, INT32_MIN}) {
         SCOPED_TRACE(key_length);
         uint8_t digest[16];
-        HMAC_MD5(text.data(), (uint32_t)text.size(), nullptr, key_length, nullptr, nullptr,
-                 digest);
+        HMAC_MD5(text.data(), (uint32_t)text.size(), nullptr, key_length, nullptr, nullptr, digest);
         EXPECT_EQ(to_hex(digest, 16), expected);
     }
 }

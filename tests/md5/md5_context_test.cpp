@@ -68,8 +68,8 @@ struct PaddingCase {
 TEST(Md5Context, FinalPaddingAndWhatItLeaves)
 {
     const PaddingCase cases[] = {
-        {0, 0, 56},   {1, 1, 55},   {55, 55, 1},  {56, 56, 64},
-        {63, 63, 57}, {64, 0, 56},  {119, 55, 1}, {120, 56, 64},
+        {0, 0, 56},   {1, 1, 55},  {55, 55, 1},  {56, 56, 64},
+        {63, 63, 57}, {64, 0, 56}, {119, 55, 1}, {120, 56, 64},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.message_length);
@@ -111,8 +111,8 @@ TEST(Md5Context, EmptyMessageCountsItsPadding)
 }
 
 struct CountCase {
-    uint32_t low, high;   // count before the update
-    uint32_t length;      // bytes added
+    uint32_t low, high; // count before the update
+    uint32_t length;    // bytes added
     uint32_t new_low, new_high;
 };
 
@@ -120,10 +120,8 @@ struct CountCase {
 TEST(Md5Context, BitCountCarriesIntoHighWord)
 {
     const CountCase cases[] = {
-        {0xFFFFFFF0, 0, 4, 0x00000010, 1},
-        {0xFFFFFFF0, 41, 4, 0x00000010, 42},
-        {0xFFFFFFE0, 7, 4, 0x00000000, 8},
-        {0xFFFFFFD8, 7, 4, 0xFFFFFFF8, 7},
+        {0xFFFFFFF0, 0, 4, 0x00000010, 1},          {0xFFFFFFF0, 41, 4, 0x00000010, 42},
+        {0xFFFFFFE0, 7, 4, 0x00000000, 8},          {0xFFFFFFD8, 7, 4, 0xFFFFFFF8, 7},
         {0xFFFFFFF8, 0xFFFFFFFF, 1, 0x00000000, 0}, // wraps modulo 2^64
     };
     for (const auto &c : cases) {

@@ -51,6 +51,7 @@ struct DriverReply {
     std::vector<uint8_t> output; // bytes returned on success
     bool hang_up = false;        // close the connection instead of answering
     std::vector<uint8_t> raw;    // when not empty: sent as the whole response frame
+                                 // (and then the connection closed, with hang_up)
     uint32_t delay_ms = 0;       // wait this long before answering
 
     static DriverReply bytes(std::vector<uint8_t> data);
