@@ -24,6 +24,8 @@ constexpr PYXO_HASH_MODE_ROW kModes[] = {
 };
 
 static_assert(sizeof kModes / sizeof kModes[0] == PYXO_HASH_MODE_CHAP + 1);
+// The end marker of mode 2 goes at block byte [length], always inside.
+static_assert(kChapMaxLength < MD5_BLOCK_SIZE);
 
 } // namespace
 

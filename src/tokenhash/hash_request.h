@@ -6,19 +6,15 @@
 
 #include <stdint.h>
 
+#include "md5/md5_internal.h" // MD5's sizes and initial value, named once for the library
 #include "pyxo.h"
 
 enum : uint32_t {
-    PYXO_CHAINING_SIZE = 16,
-    PYXO_MD5_BLOCK_SIZE = 64,
+    PYXO_CHAINING_SIZE = MD5_DIGEST_SIZE,
     PYXO_HASH_BLOCK_OFFSET = PYXO_CHAINING_SIZE, // block byte k is request byte 16 + k
-    PYXO_HASH_REQUEST_SIZE = PYXO_CHAINING_SIZE + PYXO_MD5_BLOCK_SIZE,
-    PYXO_DIGEST_SIZE = 16,
+    PYXO_HASH_REQUEST_SIZE = PYXO_CHAINING_SIZE + MD5_BLOCK_SIZE,
     PYXO_HASH_MODE_MASK = 0x0F, // only the low four bits of the mode argument count
 };
-
-// MD5's initial chaining value (RFC 1321), words A, B, C, D.
-constexpr uint32_t PYXO_MD5_INITIAL_VALUE[4] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476};
 
 // What the token is told to start from in the chaining field.
 enum PYXO_CHAINING : uint8_t {
@@ -53,12 +49,12 @@ void pyxo_build_hash_request(const PYXO_HASH_MODE_ROW *mode, const uint8_t *data
                              uint8_t request[PYXO_HASH_REQUEST_SIZE]);
 
 // Turns the token's 16-byte answer into the mode's digest, in place.
-void pyxo_finish_digest(const PYXO_HASH_MODE_ROW *mode, uint8_t digest[PYXO_DIGEST_SIZE]);
+void pyxo_finish_digest(const PYXO_HASH_MODE_ROW *mode, uint8_t digest[MD5_DIGEST_SIZE]);
 
 // Pyxo_HashToken with its request in a buffer the caller names, so that the
 // wipe of the request can be observed: the request holds only zeros
 // afterwards on every path that built it.
 uint32_t pyxo_hash_token(PYXO_CONTEXT *context, uint32_t mode, const uint8_t *data, uint32_t length,
-                         uint8_t digest[PYXO_DIGEST_SIZE], uint8_t request[PYXO_HASH_REQUEST_SIZE]);
+                         uint8_t digest[MD5_DIGEST_SIZE], uint8_t request[PYXO_HASH_REQUEST_SIZE]);
 
 #endif

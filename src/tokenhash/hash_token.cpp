@@ -4,7 +4,7 @@
 #include "util/wipe.h"
 
 uint32_t pyxo_hash_token(PYXO_CONTEXT *context, uint32_t mode, const uint8_t *data, uint32_t length,
-                         uint8_t digest[PYXO_DIGEST_SIZE], uint8_t request[PYXO_HASH_REQUEST_SIZE])
+                         uint8_t digest[MD5_DIGEST_SIZE], uint8_t request[PYXO_HASH_REQUEST_SIZE])
 {
     const PYXO_HASH_MODE_ROW *row = pyxo_hash_mode(mode);
     if (row == nullptr)
@@ -15,7 +15,7 @@ uint32_t pyxo_hash_token(PYXO_CONTEXT *context, uint32_t mode, const uint8_t *da
     // be the data buffer itself.
     pyxo_build_hash_request(row, data, length, request);
     const uint32_t status = pyxo_exchange(context, row->command, PYXO_HASH_REQUEST_SIZE, request,
-                                          PYXO_DIGEST_SIZE, digest);
+                                          MD5_DIGEST_SIZE, digest);
     if (status == PYXO_OK)
         pyxo_finish_digest(row, digest);
     pyxo_wipe(request, PYXO_HASH_REQUEST_SIZE);

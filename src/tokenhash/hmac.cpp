@@ -34,5 +34,5 @@ extern "C" PYXO_API uint32_t PYXO_CALL Pyxo_HMAC_MD5(PYXO_CONTEXT *context, uint
         return status;
     // The inner hash is copied into the request before the outer result
     // replaces it in the same buffer.
-    return Pyxo_HashToken(context, PYXO_HASH_MODE_KEYED, digest, PYXO_DIGEST_SIZE, digest);
+    return Pyxo_HashToken(context, PYXO_HASH_MODE_KEYED, digest, MD5_DIGEST_SIZE, digest);
 }
