@@ -83,7 +83,8 @@ __attribute__((noinline)) void leave_a_copy(const uint8_t *request, size_t size)
 }
 
 // Runs one call between painting and scanning the stack below this frame.
-template <typename Call> __attribute__((noinline)) size_t traces_after(const Secret &secret, Call call)
+template <typename Call>
+__attribute__((noinline)) size_t traces_after(const Secret &secret, Call call)
 {
     uintptr_t painted = 0;
     stack_region(nullptr, &painted);

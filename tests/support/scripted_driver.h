@@ -139,8 +139,8 @@ public:
     size_t open_connections() const;
     // Waits until open_connections() == count (the driver notices a closed
     // connection on its own thread); false on timeout.
-    bool wait_for_open_connections(size_t count,
-                                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    bool wait_for_open_connections(
+        size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
     struct State;
