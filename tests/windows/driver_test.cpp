@@ -7,6 +7,7 @@
 
 #include "driver_device.h"
 #include "pyxo.h"
+#include "vtd_client.h"
 #include "vtd_manage.h"
 
 namespace vuxa_windows_test {
@@ -15,19 +16,41 @@ namespace {
 constexpr DWORD kIoctlVersion = 0x220400;
 constexpr DWORD kIoctlAttach = 0x220404;
 constexpr uint8_t kWideModel = 0x50;
+constexpr uint8_t kNarrowModel = 0x48;
+
+// A token spec with a serial number of eight bytes seed, seed + 0x11, ...
+vtd_client::TokenSpec token(uint8_t model, uint8_t serial_seed)
+{
+    vtd_client::TokenSpec spec;
+    spec.model = model;
+    spec.random_serial = false;
+    for (size_t i = 0; i < spec.serial.size(); i++)
+        spec.serial[i] = uint8_t(serial_seed + 0x11 * i);
+    return spec;
+}
 
 class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(DriverDevice().is_open()) << "no driver: " << GetLastError();
-        remove_all_positions();
+        ASSERT_EQ(manager.error(), 0u) << "no driver";
+        remove_all();
     }
     void TearDown() override
     {
         Pyxo_CloseDevice(&first);
         Pyxo_CloseDevice(&second);
-        remove_all_positions();
+        remove_all();
+    }
+
+    void remove_all()
+    {
+        for (uint32_t position = 0; position < VTD_POSITIONS; position++)
+            manager.remove(position);
+    }
+    uint32_t insert_token(const vtd_client::TokenSpec &spec, uint32_t position)
+    {
+        return manager.insert_token(position, vtd_client::new_token_image(spec), true);
     }
 
     static PYXO_CONTEXT fresh_context()
@@ -37,6 +60,7 @@ protected:
         return context;
     }
 
+    vtd_client::Connection manager;
     PYXO_CONTEXT first = fresh_context();
     PYXO_CONTEXT second = fresh_context();
 };
@@ -77,13 +101,13 @@ TEST_F(DriverTest, FailingControlKeepsByteCountAndBuffer)
 
 TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
 {
-    vtd_token_params params = token_params(kWideModel, 0x21);
-    ASSERT_EQ(insert_token(params, 0), 0u);
+    vtd_client::TokenSpec spec = token(kWideModel, 0x21);
+    ASSERT_EQ(insert_token(spec, 0), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
     EXPECT_EQ(first.model, kWideModel);
     EXPECT_EQ(first.id_size, 8u);
-    EXPECT_EQ(first.memory_size, 2u * params.memory_words);
+    EXPECT_EQ(first.memory_size, 2u * spec.memory_words);
     uint32_t serial[2] = {};
     ASSERT_EQ(Pyxo_GetSerialNumber(&first, serial), PYXO_OK);
     EXPECT_EQ(serial[0], 0x54433221u);
@@ -99,13 +123,13 @@ TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
 // the other, which then moves on to the next token.
 TEST_F(DriverTest, SecondContextIsRefusedTheAttachedTokenAndTakesTheNext)
 {
-    ASSERT_EQ(insert_token(token_params(kWideModel, 0x30), 0), 0u);
-    ASSERT_EQ(insert_token(token_params(0x48, 0x40), 1), 0u);
+    ASSERT_EQ(insert_token(token(kWideModel, 0x30), 0), 0u);
+    ASSERT_EQ(insert_token(token(kNarrowModel, 0x40), 1), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
     EXPECT_EQ(Pyxo_OpenDevice(&second, PYXO_OPEN_FIRST), PYXO_ERR_DEVICE_21);
     ASSERT_EQ(Pyxo_OpenDevice(&second, PYXO_OPEN_NEXT), PYXO_OK);
-    EXPECT_EQ(second.model, 0x48);
+    EXPECT_EQ(second.model, kNarrowModel);
     EXPECT_EQ(second.id_size, 4u);
     EXPECT_EQ(second.serial_number[0], 0x73625140u);
 }
@@ -114,7 +138,7 @@ TEST_F(DriverTest, SecondContextIsRefusedTheAttachedTokenAndTakesTheNext)
 // application never released it: the driver does that on IRP_MJ_CLOSE.
 TEST_F(DriverTest, ClosingTheHandleReleasesItsToken)
 {
-    ASSERT_EQ(insert_token(token_params(kWideModel, 0x50), 0), 0u);
+    ASSERT_EQ(insert_token(token(kWideModel, 0x50), 0), 0u);
     DriverDevice device;
     Bytes block(48, 0);
     block[4] = 1;    // attach
@@ -130,8 +154,8 @@ TEST_F(DriverTest, ClosingTheHandleReleasesItsToken)
 
 TEST_F(DriverTest, OpenSameFindsTheTokenAgainBySerialNumber)
 {
-    ASSERT_EQ(insert_token(token_params(kWideModel, 0x60), 0), 0u);
-    ASSERT_EQ(insert_token(token_params(kWideModel, 0x70), 1), 0u);
+    ASSERT_EQ(insert_token(token(kWideModel, 0x60), 0), 0u);
+    ASSERT_EQ(insert_token(token(kWideModel, 0x70), 1), 0u);
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_NEXT), PYXO_OK);
     EXPECT_EQ(first.serial_number[0], 0xA3928170u);

@@ -31,6 +31,8 @@ static const WCHAR link_name[] = L"\\DosDevices\\VUXADRVR";
 static vtd_driver *core;
 static FAST_MUTEX core_lock;
 
+/* DriverEntry refuses to load when the system generator does not answer,
+ * so a failure here is not expected. */
 static void fill_random(void *context, uint8_t *out, size_t n)
 {
     (void)context;
