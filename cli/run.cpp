@@ -193,6 +193,11 @@ const Command &take_command(const std::vector<std::string> &argv, size_t &i)
     throw usage_error("unknown command '" + argv[i] + "' (`pyxo help` lists the commands)");
 }
 
+bool is_help(std::string_view arg)
+{
+    return arg == "--help" || arg == "-h";
+}
+
 void check_reach(const Invocation &inv)
 {
     const Globals &g = inv.globals;
@@ -208,8 +213,10 @@ void check_arity(const Invocation &inv)
     const size_t n = inv.args.size();
     if (n >= c.min_args && n <= c.max_args)
         return;
-    throw usage_error(std::string(n < c.min_args ? "missing arguments" : "too many arguments") +
-                      "; usage: pyxo " + std::string(c.name) + " " + std::string(c.usage));
+    std::string usage = "; usage: pyxo " + std::string(c.name);
+    if (!c.usage.empty())
+        usage += " " + std::string(c.usage);
+    throw usage_error((n < c.min_args ? "missing arguments" : "too many arguments") + usage);
 }
 
 int help(const std::vector<std::string> &argv, size_t i, std::ostream &out)
@@ -223,32 +230,6 @@ int help(const std::vector<std::string> &argv, size_t i, std::ostream &out)
     return kExitOk;
 }
 
-int invoke(const Command &command, const Globals &globals, const std::vector<std::string> &argv,
-           size_t i, std::ostream &out, std::ostream &err, std::istream &in);
-
-int dispatch(const std::vector<std::string> &argv, std::ostream &out, std::ostream &err,
-             std::istream &in)
-{
-    Globals globals;
-    size_t i = 0;
-    while (i < argv.size() && parse_option(nullptr, globals, argv, i))
-        i++;
-    if (i >= argv.size())
-        throw usage_error("no command given (`pyxo help` lists the commands)");
-    if (argv[i] == "help" || argv[i] == "--help" || argv[i] == "-h")
-        return help(argv, i + 1, out);
-    if (argv[i] == "--version") {
-        out << "pyxo 1.1.1\n";
-        return kExitOk;
-    }
-    const Command &command = take_command(argv, i);
-    try {
-        return invoke(command, globals, argv, i, out, err, in);
-    } catch (const Failure &failure) {
-        throw Failure(failure.exit_code(), std::string(command.name) + ": " + failure.what());
-    }
-}
-
 // Reads the command's own arguments (from argv[i]) and runs it.
 int invoke(const Command &command, const Globals &globals, const std::vector<std::string> &argv,
            size_t i, std::ostream &out, std::ostream &err, std::istream &in)
@@ -256,7 +237,7 @@ int invoke(const Command &command, const Globals &globals, const std::vector<std
     Invocation inv(command, out, err, in);
     inv.globals = globals;
     for (bool options_end = false; i < argv.size(); i++) {
-        if (argv[i] == "--help" || argv[i] == "-h") {
+        if (is_help(argv[i])) {
             print_command_help(out, inv.command);
             return kExitOk;
         }
@@ -269,6 +250,30 @@ int invoke(const Command &command, const Globals &globals, const std::vector<std
     check_arity(inv);
     inv.command.handler(inv);
     return kExitOk;
+}
+
+int dispatch(const std::vector<std::string> &argv, std::ostream &out, std::ostream &err,
+             std::istream &in)
+{
+    Globals globals;
+    size_t i = 0;
+    while (i < argv.size() && !is_help(argv[i]) && argv[i] != "--version" &&
+           parse_option(nullptr, globals, argv, i))
+        i++;
+    if (i >= argv.size())
+        throw usage_error("no command given (`pyxo help` lists the commands)");
+    if (argv[i] == "help" || is_help(argv[i]))
+        return help(argv, i + 1, out);
+    if (argv[i] == "--version") {
+        out << "pyxo 1.1.1\n";
+        return kExitOk;
+    }
+    const Command &command = take_command(argv, i);
+    try {
+        return invoke(command, globals, argv, i, out, err, in);
+    } catch (const Failure &failure) {
+        throw Failure(failure.exit_code(), std::string(command.name) + ": " + failure.what());
+    }
 }
 
 } // namespace

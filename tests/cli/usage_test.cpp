@@ -30,6 +30,7 @@ const UsageCase kUsageCases[] = {
     {{"ls", "--token", "one"}, 2,
      "pyxo: ls: --token: 'one' is not a number (decimal, or hex with 0x)"},
     {{"ls", "1", "2"}, 2, "pyxo: ls: too many arguments; usage: pyxo ls [DIR]"},
+    {{"reset", "now"}, 2, "pyxo: reset: too many arguments; usage: pyxo reset"},
     {{"read", "1"}, 2, "pyxo: read: missing arguments; usage: pyxo read DIR FILE [OFFSET LENGTH]"},
     {{"read", "1", "2", "3"}, 2, "pyxo: read: OFFSET and LENGTH go together"},
     {{"read", "x1", "2"}, 2, "pyxo: read: DIR: 'x1' is not a number (decimal, or hex with 0x)"},
@@ -97,6 +98,17 @@ TEST(Help, OverviewNamesEveryGroupAndTheExitCodes)
     for (const char *line : {"usage: pyxo [--token N] [--pin PIN] [--master-key HEX] COMMAND",
                              "  provision-hmac ", "  host-chap ", "Exit codes: 0 done"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line;
+}
+
+TEST(Help, ComesAlsoAsAnOptionAndBesideGlobalOptions)
+{
+    const std::string overview = run_tool({"help"}).out;
+    EXPECT_EQ(run_tool({"--help"}).out, overview);
+    EXPECT_EQ(run_tool({"-h"}).out, overview);
+    const ToolResult r = run_tool({"--pin", "1", "--help", "ls"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "usage: pyxo ls [DIR]");
+    EXPECT_EQ(run_tool({"--version"}).out, "pyxo 1.1.1\n");
 }
 
 TEST(Help, OneCommandShowsItsUsageAndOptions)
