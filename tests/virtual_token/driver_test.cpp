@@ -25,6 +25,7 @@ protected:
         return driver.control(handle, kIoctlCommand, command_block(device_index, code, {}), 64);
     }
     Driver driver;
+    uint32_t returned_ = 0;
 };
 
 TEST_F(DriverTest, VersionIsFourBytesOfAtLeast0x100)
@@ -152,6 +153,11 @@ TEST_F(DriverTest, MalformedBlocksAreRefused)
     EXPECT_EQ(driver.control(h, kIoctlCommand, block, 7).error, VTD_ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(driver.control(h, 0x220410, {}, 0).error, VTD_ERROR_INVALID_FUNCTION);
     EXPECT_EQ(driver.control(0, kIoctlVersion, {}, 4).error, VTD_ERROR_INVALID_HANDLE);
+    uint8_t out[4];
+    EXPECT_EQ(vtd_control(driver.get(), h, kIoctlVersion, nullptr, 0, out, 4, nullptr),
+              VTD_ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(vtd_control(driver.get(), h, kIoctlVersion, nullptr, 0, nullptr, 4, &returned_),
+              VTD_ERROR_INVALID_PARAMETER);
 }
 
 // METHOD_BUFFERED hands a kernel driver one buffer for input and output.

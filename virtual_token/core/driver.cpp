@@ -186,6 +186,8 @@ void vtd_close_handle(vtd_driver *driver, uint32_t handle)
 uint32_t vtd_control(vtd_driver *driver, uint32_t handle, uint32_t code, const uint8_t *in,
                      uint32_t in_size, uint8_t *out, uint32_t out_size, uint32_t *returned)
 {
+    if (returned == nullptr)
+        return VTD_ERROR_INVALID_PARAMETER;
     *returned = 0;
     if (slot_of(driver, handle) < 0)
         return VTD_ERROR_INVALID_HANDLE;
