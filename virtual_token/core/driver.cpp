@@ -95,9 +95,8 @@ uint32_t exchange(vtd_driver *driver, Position &p, const uint8_t *block, uint8_t
     uint8_t request[kMaxRequest];
     Exchange ex = {};
     ex.payload_length = get_le16(block + PYXO_COMMAND_PAYLOAD_LENGTH);
-    const uint32_t carried = ex.payload_length < kMaxRequest - kParamSize
-                                 ? ex.payload_length
-                                 : kMaxRequest - kParamSize;
+    const uint32_t carried =
+        ex.payload_length < kMaxRequest - kParamSize ? ex.payload_length : kMaxRequest - kParamSize;
     memcpy(request, block + PYXO_COMMAND_PARAM1, kParamSize);
     memcpy(request + kParamSize, block + PYXO_COMMAND_PAYLOAD, carried);
     ex.request = request;
