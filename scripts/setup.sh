@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 googletest python3
 )
 packages+=("$@")
 

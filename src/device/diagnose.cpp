@@ -31,7 +31,8 @@ bool memory_test_passed(const uint8_t *answer, uint32_t memory_size)
 uint32_t PYXO_CALL Pyxo_Diagnose(PYXO_CONTEXT *context, uint16_t result[2])
 {
     uint8_t answer[kAnswerSize];
-    const uint32_t status = pyxo_exchange(context, PYXO_CMD_DIAGNOSE, 0, nullptr, kAnswerSize, answer);
+    const uint32_t status =
+        pyxo_exchange(context, PYXO_CMD_DIAGNOSE, 0, nullptr, kAnswerSize, answer);
     if (status != PYXO_OK)
         return status;
     result[0] = (uint16_t)get_le16(answer + kValue);

@@ -16,6 +16,9 @@ namespace {
 // the one status byte shows as such.
 constexpr uint32_t kStatusAnswerSize = 2;
 
+// param1 and param2, side by side in the block.
+constexpr uint32_t kParameterBytes = PYXO_COMMAND_CODE - PYXO_COMMAND_PARAM1;
+
 // Request bytes 0-1 and 2-3 go into the parameter words, the rest into the
 // payload.  The block is cleared first so that no stale stack bytes reach
 // the driver in the parts the request leaves unset.
@@ -25,13 +28,15 @@ void build_block(uint8_t *block, const PYXO_CONTEXT *context, uint32_t command,
     memset(block, 0, PYXO_COMMAND_BLOCK_SIZE);
     put_le32(block + PYXO_COMMAND_DEVICE_INDEX, context->device_index);
     put_le16(block + PYXO_COMMAND_CODE, command);
-    if (request_length > 0)
-        memcpy(block + PYXO_COMMAND_PARAM1, request, request_length > 2 ? 2 : request_length);
-    if (request_length > 2)
-        memcpy(block + PYXO_COMMAND_PARAM2, request + 2, request_length > 4 ? 2 : request_length - 2);
-    if (request_length > 4) {
-        put_le16(block + PYXO_COMMAND_PAYLOAD_LENGTH, request_length - 4);
-        memcpy(block + PYXO_COMMAND_PAYLOAD, request + 4, request_length - 4);
+    // Byte 0 is the low byte of param1, byte 2 that of param2: the bytes go
+    // in as they stand.  A request of 1 or 3 bytes fills only what it has.
+    const uint32_t head = request_length < kParameterBytes ? request_length : kParameterBytes;
+    if (head > 0)
+        memcpy(block + PYXO_COMMAND_PARAM1, request, head);
+    if (request_length > kParameterBytes) {
+        const uint32_t payload_length = request_length - kParameterBytes;
+        put_le16(block + PYXO_COMMAND_PAYLOAD_LENGTH, payload_length);
+        memcpy(block + PYXO_COMMAND_PAYLOAD, request + kParameterBytes, payload_length);
     }
 }
 

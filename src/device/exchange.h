@@ -20,7 +20,8 @@ uint32_t pyxo_map_status(const uint8_t *answer, uint32_t length);
 //   answer_length 0:                  nothing awaited (reset);
 //   answer_length 1, answer null:     a status-only command;
 //   answer_length m, answer non-null: m data bytes into answer, or a status.
-// Requests longer than PYXO_MAX_REQUEST are refused with 17, unsent.
+// Requests longer than PYXO_MAX_REQUEST, a missing request of nonzero
+// length and a missing answer buffer for m > 1 are refused with 17, unsent.
 uint32_t pyxo_exchange(PYXO_CONTEXT *context, uint32_t command, uint32_t request_length,
                        const uint8_t *request, uint32_t answer_length, uint8_t *answer);
 

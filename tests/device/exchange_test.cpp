@@ -33,6 +33,9 @@ struct BlockCase {
 const BlockCase kBlockCases[] = {
     {"empty", 0, "01 00 00 00 00 00 00 00 00 00 00 00 0e 01 00 00"},
     {"two bytes fill param1 only", 2, "01 00 00 00 00 00 00 00 01 02 00 00 0e 01 00 00"},
+    // the library forms none of these two; they must not read past the request
+    {"one byte", 1, "01 00 00 00 00 00 00 00 01 00 00 00 0e 01 00 00"},
+    {"three bytes", 3, "01 00 00 00 00 00 00 00 01 02 03 00 0e 01 00 00"},
     {"four bytes fill both words, no payload", 4,
      "01 00 00 00 00 00 00 00 01 02 03 04 0e 01 00 00"},
     {"five bytes: one payload byte", 5, "01 00 00 00 00 00 00 00 01 02 03 04 0e 01 01 00"},

@@ -319,7 +319,7 @@ TEST(Open, SendsTheAttachBlockExactly)
     EXPECT_EQ(requests[1].out_size, 48u);
     // The serial number: command 0x102, nothing else in the block.
     EXPECT_EQ(requests[2].code, PYXO_IOCTL_COMMAND);
-    EXPECT_EQ(to_hex(std::vector<uint8_t>(requests[2].input.begin(), requests[2].input.begin() + 16)),
+    EXPECT_EQ(to_hex(requests[2].input.data(), 16),
               "01 00 00 00 00 00 00 00 00 00 00 00 02 01 00 00");
     EXPECT_EQ(requests[2].out_size, 8u);
     // Release: device_index as written back, attach 0, no output.

@@ -533,9 +533,9 @@ bool ScriptedDriver::answer(int connection, int fd, uint32_t code,
     }
     if (reply->delay_ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(reply->delay_ms));
-    if (reply->hang_up)
+    if (reply->hang_up && reply->raw.empty())
         return false;
-    return send_all(fd, response_frame(*reply, out_size));
+    return send_all(fd, response_frame(*reply, out_size)) && !reply->hang_up;
 }
 
 void ScriptedDriver::drop_connection(int fd)

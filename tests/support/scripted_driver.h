@@ -51,6 +51,7 @@ struct DriverReply {
     std::vector<uint8_t> output; // bytes returned on success
     bool hang_up = false;        // close the connection instead of answering
     std::vector<uint8_t> raw;    // when not empty: sent as the whole response frame
+                                 // (and then the connection closed, with hang_up)
     uint32_t delay_ms = 0;       // wait this long before answering
 
     static DriverReply bytes(std::vector<uint8_t> data);
@@ -138,8 +139,8 @@ public:
     size_t open_connections() const;
     // Waits until open_connections() == count (the driver notices a closed
     // connection on its own thread); false on timeout.
-    bool wait_for_open_connections(size_t count,
-                                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    bool wait_for_open_connections(
+        size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
     struct State;

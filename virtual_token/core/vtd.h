@@ -41,7 +41,9 @@ void vtd_close_handle(vtd_driver *driver, uint32_t handle);
 
 /* One I/O control on a handle.  Returns 0 with *returned the bytes written
  * to out (at most out_size), or the Win32 error the call fails with
- * (*returned then 0). */
+ * (*returned then 0).  in and out may be the same buffer (METHOD_BUFFERED
+ * hands drivers one system buffer): every input is read before any output
+ * is written. */
 uint32_t vtd_control(vtd_driver *driver, uint32_t handle, uint32_t code, const uint8_t *in,
                      uint32_t in_size, uint8_t *out, uint32_t out_size, uint32_t *returned);
 
@@ -69,6 +71,55 @@ uint32_t vtd_import_image(vtd_driver *driver, uint32_t position, const uint8_t *
 
 /* What an error code of vtd_import_image means, in words. */
 const char *vtd_image_error_text(uint32_t error);
+
+/* The error codes of vtd_import_image, vtd_check_image and vtd_new_token. */
+enum {
+    VTD_IMAGE_OK = 0,
+    VTD_IMAGE_TRUNCATED = 1,         /* shorter than its header or its stated size */
+    VTD_IMAGE_BAD_MAGIC = 2,         /* not a token image */
+    VTD_IMAGE_UNKNOWN_VERSION = 3,   /* a format version this core does not read */
+    VTD_IMAGE_BAD_SIZE = 4,          /* stated size and byte count disagree */
+    VTD_IMAGE_BAD_CHECKSUM = 5,      /* damaged: the checksum does not match */
+    VTD_IMAGE_BAD_HEADER = 6,        /* header fields out of range or inconsistent */
+    VTD_IMAGE_BAD_DESCRIPTOR = 7,    /* descriptor is no token's (length, model, memory) */
+    VTD_IMAGE_BAD_CREDENTIALS = 8,   /* settings or credential block out of range */
+    VTD_IMAGE_BAD_ENTRY = 9,         /* a directory or file record out of range */
+    VTD_IMAGE_DUPLICATE_ENTRY = 10,  /* two records with the same identifiers */
+    VTD_IMAGE_MISSING_DIRECTORY = 11, /* a file in a directory that does not exist */
+    VTD_IMAGE_OVER_CAPACITY = 12,    /* entries exceed their directory or the memory */
+    VTD_IMAGE_BAD_POSITION = 13      /* no such position */
+};
+
+/* Checks an image as vtd_import_image would, without a driver.  Returns 0
+ * or the error code. */
+uint32_t vtd_check_image(const uint8_t *image, uint32_t size);
+
+/* A new token, as a factory makes it: empty file system, the given
+ * credentials and settings (settings byte 0: bits 2-0 the condition for
+ * changing the file system, bits 5-3 for changing the PIN; byte 1: bits 3-0
+ * the PIN's try limit, bits 7-4 the master key's).  docs/virtual-token.md
+ * lists the defaults tools use. */
+typedef struct vtd_token_params {
+    uint8_t model;         /* 0x40 to 0x5F; below 0x50 16-bit identifiers */
+    uint16_t memory_words; /* 64 to 0xFFFF */
+    uint8_t serial[8];
+    uint32_t pin;
+    uint8_t master_key[8];
+    uint8_t settings[2];
+} vtd_token_params;
+
+/* Puts a new token at a position, replacing what was there.  Returns 0, or
+ * VTD_IMAGE_BAD_POSITION, VTD_IMAGE_BAD_DESCRIPTOR (model, memory) or
+ * VTD_IMAGE_BAD_CREDENTIALS (settings). */
+uint32_t vtd_new_token(vtd_driver *driver, uint32_t position, const vtd_token_params *params);
+
+/* Puts a device that is no virtual token at a position (for tests): it
+ * attaches with this 32-byte descriptor and answers no command.  Returns 0
+ * or VTD_IMAGE_BAD_POSITION. */
+uint32_t vtd_insert_device(vtd_driver *driver, uint32_t position, const uint8_t descriptor[32]);
+
+/* Empties a position.  Returns 0, or VTD_IMAGE_BAD_POSITION. */
+uint32_t vtd_remove(vtd_driver *driver, uint32_t position);
 
 #ifdef __cplusplus
 }

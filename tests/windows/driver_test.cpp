@@ -1,0 +1,167 @@
+// The library through the real Windows path: Wine's CreateFileA and
+// DeviceIoControl into the virtual token's kernel driver.  Built twice, once
+// linked with each DLL's import library.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "driver_device.h"
+#include "pyxo.h"
+#include "vtd_client.h"
+#include "vtd_manage.h"
+
+namespace vuxa_windows_test {
+namespace {
+
+constexpr DWORD kIoctlVersion = 0x220400;
+constexpr DWORD kIoctlAttach = 0x220404;
+constexpr uint8_t kWideModel = 0x50;
+constexpr uint8_t kNarrowModel = 0x48;
+
+// A token spec with a serial number of eight bytes seed, seed + 0x11, ...
+vtd_client::TokenSpec token(uint8_t model, uint8_t serial_seed)
+{
+    vtd_client::TokenSpec spec;
+    spec.model = model;
+    spec.random_serial = false;
+    for (size_t i = 0; i < spec.serial.size(); i++)
+        spec.serial[i] = uint8_t(serial_seed + 0x11 * i);
+    return spec;
+}
+
+class DriverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(manager.error(), 0u) << "no driver";
+        remove_all();
+    }
+    void TearDown() override
+    {
+        Pyxo_CloseDevice(&first);
+        Pyxo_CloseDevice(&second);
+        remove_all();
+    }
+
+    void remove_all()
+    {
+        for (uint32_t position = 0; position < VTD_POSITIONS; position++)
+            manager.remove(position);
+    }
+    uint32_t insert_token(const vtd_client::TokenSpec &spec, uint32_t position)
+    {
+        return manager.insert_token(position, vtd_client::new_token_image(spec), true);
+    }
+
+    static PYXO_CONTEXT fresh_context()
+    {
+        PYXO_CONTEXT context;
+        std::memset(&context, 0, sizeof context);
+        return context;
+    }
+
+    vtd_client::Connection manager;
+    PYXO_CONTEXT first = fresh_context();
+    PYXO_CONTEXT second = fresh_context();
+};
+
+TEST_F(DriverTest, VersionControlAnswersFourBytes)
+{
+    DriverDevice device;
+    Reply reply = device.control(kIoctlVersion, {}, 4);
+    ASSERT_TRUE(reply.ok) << reply.error;
+    EXPECT_EQ(reply.returned, 4u);
+    EXPECT_EQ(reply.output, (Bytes{0x00, 0x01, 0x00, 0x00}));
+}
+
+// A failing control reports its Win32 error; Windows copies nothing back
+// and leaves the caller's byte count as it was.
+TEST_F(DriverTest, FailingControlKeepsByteCountAndBuffer)
+{
+    DriverDevice device;
+    struct Case {
+        DWORD code;
+        Bytes in;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {0x22FFFC, {}, ERROR_INVALID_FUNCTION},                   // unknown control
+        {kIoctlAttach, Bytes(47, 0), ERROR_INVALID_PARAMETER},    // block too short
+        {VTD_IOCTL_REMOVE, {0x07, 0, 0, 0}, 1167},                // empty position
+        {VTD_IOCTL_REMOVE, {0x08, 0, 0, 0}, ERROR_INVALID_PARAMETER}, // no such position
+    };
+    for (const Case &c : cases) {
+        Reply reply = device.control(c.code, c.in, 48, 0x5A5A);
+        EXPECT_FALSE(reply.ok);
+        EXPECT_EQ(reply.error, c.error) << std::hex << c.code;
+        EXPECT_EQ(reply.returned, 0x5A5Au);
+        EXPECT_EQ(reply.output, Bytes(48, 0xEE));
+    }
+}
+
+TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
+{
+    vtd_client::TokenSpec spec = token(kWideModel, 0x21);
+    ASSERT_EQ(insert_token(spec, 0), 0u);
+
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+    EXPECT_EQ(first.model, kWideModel);
+    EXPECT_EQ(first.id_size, 8u);
+    EXPECT_EQ(first.memory_size, 2u * spec.memory_words);
+    uint32_t serial[2] = {};
+    ASSERT_EQ(Pyxo_GetSerialNumber(&first, serial), PYXO_OK);
+    EXPECT_EQ(serial[0], 0x54433221u);
+    EXPECT_EQ(serial[1], 0x98877665u);
+    EXPECT_EQ(first.serial_number[0], serial[0]);
+    EXPECT_EQ(first.serial_number[1], serial[1]);
+    EXPECT_EQ(Pyxo_LedControl(&first, 1), PYXO_OK);
+    EXPECT_EQ(Pyxo_CloseDevice(&first), PYXO_OK);
+    EXPECT_EQ(first.device_handle, INVALID_HANDLE_VALUE);
+}
+
+// Each context has its own handle: the token attached to one is refused to
+// the other, which then moves on to the next token.
+TEST_F(DriverTest, SecondContextIsRefusedTheAttachedTokenAndTakesTheNext)
+{
+    ASSERT_EQ(insert_token(token(kWideModel, 0x30), 0), 0u);
+    ASSERT_EQ(insert_token(token(kNarrowModel, 0x40), 1), 0u);
+
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+    EXPECT_EQ(Pyxo_OpenDevice(&second, PYXO_OPEN_FIRST), PYXO_ERR_DEVICE_21);
+    ASSERT_EQ(Pyxo_OpenDevice(&second, PYXO_OPEN_NEXT), PYXO_OK);
+    EXPECT_EQ(second.model, kNarrowModel);
+    EXPECT_EQ(second.id_size, 4u);
+    EXPECT_EQ(second.serial_number[0], 0x73625140u);
+}
+
+// Closing a driver handle releases what it attached, even when the
+// application never released it: the driver does that on IRP_MJ_CLOSE.
+TEST_F(DriverTest, ClosingTheHandleReleasesItsToken)
+{
+    ASSERT_EQ(insert_token(token(kWideModel, 0x50), 0), 0u);
+    DriverDevice device;
+    Bytes block(48, 0);
+    block[4] = 1;    // attach
+    block[12] = 0xFF; // attach_status
+    Reply attached = device.control(kIoctlAttach, block, 48);
+    ASSERT_TRUE(attached.ok) << attached.error;
+    ASSERT_EQ(attached.output[12], 0);
+    EXPECT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_ERR_DEVICE_21);
+
+    device.close();
+    EXPECT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+}
+
+TEST_F(DriverTest, OpenSameFindsTheTokenAgainBySerialNumber)
+{
+    ASSERT_EQ(insert_token(token(kWideModel, 0x60), 0), 0u);
+    ASSERT_EQ(insert_token(token(kWideModel, 0x70), 1), 0u);
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_NEXT), PYXO_OK);
+    EXPECT_EQ(first.serial_number[0], 0xA3928170u);
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_SAME), PYXO_OK);
+    EXPECT_EQ(first.serial_number[0], 0xA3928170u);
+}
+
+} // namespace
+} // namespace vuxa_windows_test
