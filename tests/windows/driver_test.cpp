@@ -18,10 +18,10 @@ constexpr DWORD kIoctlAttach = 0x220404;
 constexpr uint8_t kWideModel = 0x50;
 constexpr uint8_t kNarrowModel = 0x48;
 
-// A token spec with a serial number of eight bytes seed, seed + 0x11, ...
-vtd_client::TokenSpec token(uint8_t model, uint8_t serial_seed)
+// Token options with a serial number of eight bytes seed, seed + 0x11, ...
+vtd_client::TokenOptions token(uint8_t model, uint8_t serial_seed)
 {
-    vtd_client::TokenSpec spec;
+    vtd_client::TokenOptions spec;
     spec.model = model;
     spec.random_serial = false;
     for (size_t i = 0; i < spec.serial.size(); i++)
@@ -48,7 +48,7 @@ protected:
         for (uint32_t position = 0; position < VTD_POSITIONS; position++)
             manager.remove(position);
     }
-    uint32_t insert_token(const vtd_client::TokenSpec &spec, uint32_t position)
+    uint32_t insert_token(const vtd_client::TokenOptions &spec, uint32_t position)
     {
         return manager.insert_token(position, vtd_client::new_token_image(spec), true);
     }
@@ -101,7 +101,7 @@ TEST_F(DriverTest, FailingControlKeepsByteCountAndBuffer)
 
 TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
 {
-    vtd_client::TokenSpec spec = token(kWideModel, 0x21);
+    vtd_client::TokenOptions spec = token(kWideModel, 0x21);
     ASSERT_EQ(insert_token(spec, 0), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
@@ -161,6 +161,37 @@ TEST_F(DriverTest, OpenSameFindsTheTokenAgainBySerialNumber)
     EXPECT_EQ(first.serial_number[0], 0xA3928170u);
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_SAME), PYXO_OK);
     EXPECT_EQ(first.serial_number[0], 0xA3928170u);
+}
+
+// File data crosses the driver in chunks of 76 bytes out and 64 bytes back,
+// each in a 272-byte command block through the system buffer.
+TEST_F(DriverTest, FileWrittenThroughTheLibraryReadsBack)
+{
+    constexpr uint8_t kDataFile = 2, kAlways = 0;
+    vtd_client::TokenBuilder builder(token(kWideModel, 0x80));
+    builder.dir(1, 512).file(1, 2, kDataFile, kAlways, kAlways, 200);
+    ASSERT_EQ(builder.status(), 0u);
+    ASSERT_EQ(manager.insert_token(0, builder.image(), true), 0u);
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+
+    PYXO_FILEINFO entry{}; // position 0 is the directory's own record
+    ASSERT_EQ(Pyxo_Dir(&first, 1, 1, &entry), PYXO_OK);
+    EXPECT_EQ(entry.file_id, 2u);
+    EXPECT_EQ(entry.size, 200u);
+    EXPECT_EQ(entry.type, kDataFile);
+
+    ASSERT_EQ(Pyxo_SelectFile(&first, 1, 2), PYXO_OK);
+    Bytes data(200);
+    for (size_t i = 0; i < data.size(); i++)
+        data[i] = uint8_t(i * 7 + 3);
+    Bytes sent = data; // the library wipes the buffer it wrote from
+    uint32_t written = 0, read = 0;
+    ASSERT_EQ(Pyxo_WriteFile(&first, sent.data(), 0, 200, &written), PYXO_OK);
+    EXPECT_EQ(written, 200u);
+    Bytes back(200);
+    ASSERT_EQ(Pyxo_ReadFile(&first, back.data(), 0, 200, &read), PYXO_OK);
+    EXPECT_EQ(read, 200u);
+    EXPECT_EQ(back, data);
 }
 
 } // namespace

@@ -38,21 +38,21 @@ void put32(Bytes &r, uint32_t v)
 
 } // namespace
 
-TokenBuilder::TokenBuilder(const TokenSpec &spec) : spec_(spec)
+TokenBuilder::TokenBuilder(const TokenOptions &options) : options_(options)
 {
     memory_.reset(new uint64_t[(vtd_driver_size() + 7) / 8]);
     driver_ = reinterpret_cast<vtd_driver *>(memory_.get());
     vtd_driver_init(driver_, system_random, nullptr);
     vtd_token_params p{};
-    p.model = spec.model;
-    p.memory_words = spec.memory_words;
-    if (spec.random_serial)
+    p.model = options.model;
+    p.memory_words = options.memory_words;
+    if (options.random_serial)
         system_random(nullptr, p.serial, sizeof p.serial);
     else
-        std::memcpy(p.serial, spec.serial.data(), sizeof p.serial);
-    p.pin = spec.pin;
-    std::memcpy(p.master_key, spec.master_key.data(), sizeof p.master_key);
-    std::memcpy(p.settings, spec.settings.data(), sizeof p.settings);
+        std::memcpy(p.serial, options.serial.data(), sizeof p.serial);
+    p.pin = options.pin;
+    std::memcpy(p.master_key, options.master_key.data(), sizeof p.master_key);
+    std::memcpy(p.settings, options.settings.data(), sizeof p.settings);
     status_ = vtd_new_token(driver_, kPosition, &p);
     if (status_ != 0 || vtd_open_handle(driver_, &handle_) != 0)
         return;
@@ -86,9 +86,9 @@ Bytes TokenBuilder::command(uint32_t code, const Bytes &request, uint32_t answer
 void TokenBuilder::authenticate()
 {
     Bytes pin;
-    put32(pin, spec_.pin);
+    put32(pin, options_.pin);
     command(PYXO_CMD_VERIFY_PIN, pin, 2);
-    command(PYXO_CMD_VERIFY_MASTER_KEY, Bytes(spec_.master_key.begin(), spec_.master_key.end()), 2);
+    command(PYXO_CMD_VERIFY_MASTER_KEY, Bytes(options_.master_key.begin(), options_.master_key.end()), 2);
 }
 
 void TokenBuilder::step(uint32_t code, const Bytes &request)
@@ -103,7 +103,7 @@ void TokenBuilder::step(uint32_t code, const Bytes &request)
 TokenBuilder &TokenBuilder::dir(uint32_t dir_id, uint32_t bytes)
 {
     Bytes r;
-    const bool wide = spec_.model >= 0x50;
+    const bool wide = options_.model >= 0x50;
     wide ? put32(r, dir_id) : put16(r, dir_id);
     wide ? put32(r, 0) : put16(r, 0);
     if (wide)
@@ -118,7 +118,7 @@ TokenBuilder &TokenBuilder::file(uint32_t dir_id, uint32_t file_id, uint8_t type
                                  const Bytes &contents)
 {
     const uint8_t access = uint8_t((high_condition & 7) << 3 | (write_condition & 7));
-    const bool wide = spec_.model >= 0x50;
+    const bool wide = options_.model >= 0x50;
     Bytes r;
     wide ? put32(r, dir_id) : put16(r, dir_id);
     wide ? put32(r, file_id) : put16(r, file_id);
@@ -172,9 +172,9 @@ Bytes TokenBuilder::image() const
     return out;
 }
 
-Bytes new_token_image(const TokenSpec &spec)
+Bytes new_token_image(const TokenOptions &options)
 {
-    return TokenBuilder(spec).image();
+    return TokenBuilder(options).image();
 }
 
 } // namespace vtd_client

@@ -59,7 +59,7 @@ private:
 std::string image_problem(const Bytes &image);
 
 // A new token's make, as the factory sets it.
-struct TokenSpec {
+struct TokenOptions {
     uint8_t model = 0x50;           // below 0x50: 16-bit identifiers
     uint16_t memory_words = 0x1000; // 8 KiB
     bool random_serial = true;      // else serial below
@@ -75,7 +75,7 @@ struct TokenSpec {
 // image: for tests and tools that need a token with files in it.
 class TokenBuilder {
 public:
-    explicit TokenBuilder(const TokenSpec &spec);
+    explicit TokenBuilder(const TokenOptions &options);
     ~TokenBuilder();
     TokenBuilder(const TokenBuilder &) = delete;
     TokenBuilder &operator=(const TokenBuilder &) = delete;
@@ -104,7 +104,7 @@ private:
     void step(uint32_t code, const Bytes &request);
     void authenticate();
 
-    TokenSpec spec_;
+    TokenOptions options_;
     std::unique_ptr<uint64_t[]> memory_;
     vtd_driver *driver_ = nullptr;
     uint32_t handle_ = 0;
@@ -112,7 +112,7 @@ private:
 };
 
 // A fresh token's image.
-Bytes new_token_image(const TokenSpec &spec);
+Bytes new_token_image(const TokenOptions &options);
 
 } // namespace vtd_client
 
