@@ -22,6 +22,9 @@ extern const uint32_t md5_initial_state[4];
 // 0x80 followed by 63 zero bytes: what MD5Final appends before the length.
 extern const uint8_t md5_padding[MD5_BLOCK_SIZE];
 
+// Adds length bytes to the bit count (low word first), modulo 2^64.
+void md5_add_to_count(uint32_t count[2], uint32_t length);
+
 // One compression: runs the four rounds over block x (sixteen words, each
 // decoded little-endian) and adds the result into state.
 void md5_transform(uint32_t state[4], const uint32_t x[MD5_BLOCK_WORDS]);

@@ -3,41 +3,11 @@
 // token unchanged.
 #include <cstring>
 
-#include "device/driver_interface.h"
-#include "pyxo.h"
-#include "support/scripted_driver.h"
+#include "core_behind_library.h"
 #include "util/bytes.h"
-#include "vtd_fixture.h"
 
 namespace vuxa_test {
 namespace {
-
-class ThroughTheLibrary : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const vtd_token_params p = token_params(kWide, 0x1000, 0x21);
-        ASSERT_EQ(vtd_new_token(core.get(), 0, &p), 0u);
-        handle = core.open();
-        ASSERT_EQ(core.control(handle, kIoctlAttach, attach_block(0), 48).error, 0u);
-
-        DriverDevice device;
-        device.descriptor = hex("08 50 01 10 00 10 03 0a");
-        std::memcpy(device.serial.data(), p.serial, 8);
-        scripted.add_device(device);
-        scripted.on_command([this](const CommandBlock &block) {
-            const Reply r = core.control(handle, kIoctlCommand, block.raw, block.out_size);
-            return r.error ? DriverReply::fail(r.error) : DriverReply::bytes(r.output);
-        });
-        ASSERT_EQ(Pyxo_OpenDevice(&context, PYXO_OPEN_FIRST), PYXO_OK);
-    }
-    void TearDown() override { Pyxo_CloseDevice(&context); }
-
-    Driver core;
-    uint32_t handle = 0;
-    ScriptedDriver scripted;
-    PYXO_CONTEXT context{};
-};
 
 TEST_F(ThroughTheLibrary, OpenReadsTheTokensSerialNumberAndDescriptor)
 {

@@ -194,5 +194,39 @@ TEST_F(DriverTest, FileWrittenThroughTheLibraryReadsBack)
     EXPECT_EQ(back, data);
 }
 
+// Keyed hashing inside the token gives what the host computes: HMAC-MD5
+// from the key states HMAC_MD5 hands out, CHAP-MD5 from a secret file.
+TEST_F(DriverTest, TokenHashesMatchTheHost)
+{
+    const Bytes key = {'W', 'i', 'n', 'e', ' ', 'k', 'e', 'y'};
+    const Bytes secret = {'s', 'e', 'c', 'r', 'e', 't'};
+    uint8_t inner[16], outer[16], ignored[16];
+    HMAC_MD5(nullptr, 0, key.data(), int32_t(key.size()), inner, outer, ignored);
+    vtd_client::TokenBuilder builder(token(kWideModel, 0x90));
+    builder.dir(3, 512).hmac_key_file(3, 1, inner).hmac_key_file(3, 2, outer);
+    builder.chap_secret_file(3, 3, secret);
+    ASSERT_EQ(builder.status(), 0u);
+    ASSERT_EQ(manager.insert_token(0, builder.image(), true), 0u);
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+
+    Bytes message(55);
+    for (size_t i = 0; i < message.size(); i++)
+        message[i] = uint8_t(0xC0 ^ i);
+    for (uint32_t length : {0u, 1u, 31u, 50u, 55u}) {
+        uint8_t on_token[16], on_host[16];
+        ASSERT_EQ(Pyxo_HMAC_MD5(&first, 3, 1, 3, 2, message.data(), int32_t(length), on_token),
+                  PYXO_OK);
+        HMAC_MD5(message.data(), length, key.data(), int32_t(key.size()), nullptr, nullptr,
+                 on_host);
+        EXPECT_EQ(Bytes(on_token, on_token + 16), Bytes(on_host, on_host + 16)) << length;
+        if (length > 50)
+            continue;
+        ASSERT_EQ(Pyxo_CHAP_MD5(&first, 3, 3, 0x17, message.data(), int32_t(length), on_token),
+                  PYXO_OK);
+        CHAP_MD5(0x17, secret.data(), uint32_t(secret.size()), message.data(), length, on_host);
+        EXPECT_EQ(Bytes(on_token, on_token + 16), Bytes(on_host, on_host + 16)) << length;
+    }
+}
+
 } // namespace
 } // namespace vuxa_windows_test
