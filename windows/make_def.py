@@ -1,16 +1,15 @@
 #!/usr/bin/env python3
 """Writes the module definition files of the DLLs from the built objects.
 
-The link .def exports every function of the public header that the objects
-define, under its plain name.  On 32-bit Windows the functions are
+The link .def exports every function of the public header, under its plain
+name.  On 32-bit Windows the functions are
 __stdcall, so the objects hold them decorated (_Pyxo_OpenDevice@8); the
 link .def aliases the plain name to the decorated one
 (Pyxo_OpenDevice = Pyxo_OpenDevice@8), and the import .def lists the
 decorated names, from which `dlltool -k` makes an import library that
 resolves the header's prototypes to the plain exports.
 
-Functions of the header that no object defines are reported; the export
-checks of the built DLLs decide whether that is allowed.
+A function of the header that no object defines is an error.
 """
 import argparse
 import os
@@ -57,20 +56,18 @@ def main():
 
     names = exported_names(args.header)
     defined = defined_functions(args.nm, args.objects)
-    built = [n for n in names if n in defined]
     missing = [n for n in names if n not in defined]
+    if missing:
+        sys.exit("make_def: no object defines " + " ".join(missing))
 
     link = ["EXPORTS"]
     imports = ["EXPORTS"]
-    for name in built:
+    for name in names:
         decorated = name + defined[name]
         link.append(f"    {name}" if name == decorated else f"    {name} = {decorated}")
         imports.append(f"    {decorated}")
     write_if_changed(args.link_def, "\n".join(link) + "\n")
     write_if_changed(args.import_def, "\n".join(imports) + "\n")
-    if missing:
-        print(f"make_def: {len(missing)} exported functions not built yet: "
-              + " ".join(missing))
 
 
 if __name__ == "__main__":

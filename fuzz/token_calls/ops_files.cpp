@@ -204,9 +204,15 @@ void create_file(Run &run)
     FUZZ_CHECK(before.only_changed(*run.context, kMirrorFields), "create file: mirror only");
     FUZZ_CHECK(before.commands_since() <= 1, "create file: one command");
     const Mirror m = Mirror::of(*run.context);
-    if (before.commands_since() == 0) {
+    if (status == PYXO_ERR_NO_DEVICE && before.commands_since() == 0) {
+        // The exchange found no open record: the command failed unsent.
+        FUZZ_CHECK(!before.usable, "create file: unsent only on a record not open");
+        FUZZ_CHECK(m == before.mirror.deselected(), "create file failed: no file selected");
+    } else if (before.commands_since() == 0) {
+        FUZZ_CHECK(status == PYXO_ERR_ODD_LENGTH || status == PYXO_ERR_NO_SPACE ||
+                       status == PYXO_ERR_INVALID_PARAMETER,
+                   "create file: unsent only when its arguments are refused");
         FUZZ_CHECK(m == before.mirror, "create file refused: mirror as it was");
-        FUZZ_CHECK(status != PYXO_OK, "create file: success needs the command");
     } else if (status == PYXO_OK) {
         const Mirror created{chosen.dir_id, chosen.file_id, chosen.size, chosen.type, 3};
         FUZZ_CHECK(m == created, "create file: the new file is selected");

@@ -14,8 +14,9 @@ uint32_t pending_bytes(const MD5_CTX *context)
     return (context->count[0] >> 3) % MD5_BLOCK_SIZE;
 }
 
-// Adds length bytes to the 64-bit bit count, modulo 2^64.
-void add_to_count(uint32_t count[2], uint32_t length)
+} // namespace
+
+void md5_add_to_count(uint32_t count[2], uint32_t length)
 {
     const uint32_t low = count[0] + (length << 3);
     if (low < count[0])
@@ -23,8 +24,6 @@ void add_to_count(uint32_t count[2], uint32_t length)
     count[0] = low;
     count[1] += length >> 29;
 }
-
-} // namespace
 
 extern "C" PYXO_API void PYXO_CALL MD5Init(MD5_CTX *context)
 {
@@ -42,7 +41,7 @@ extern "C" PYXO_API void PYXO_CALL MD5Update(MD5_CTX *context, const uint8_t *in
     if (input_length == 0)
         return;
     const uint32_t index = pending_bytes(context);
-    add_to_count(context->count, input_length);
+    md5_add_to_count(context->count, input_length);
     const uint32_t room = MD5_BLOCK_SIZE - index;
     if (input_length < room) {
         __builtin_memcpy(context->buffer + index, input, input_length);

@@ -14,6 +14,9 @@ enum : uint32_t {
     MD5_DIGEST_SIZE = 16,   // digest and chaining state, A B C D little-endian
     MD5_LENGTH_OFFSET = 56, // where the bit count goes in the last block
     MD5_LENGTH_WORD = 14,   // the same place as a word index
+    // What md5_clear_stack clears: more than the frames of MD5Final,
+    // MD5Update and a compression below it together.
+    MD5_STACK_CLEAR_SIZE = 512,
 };
 
 // The chaining words A, B, C, D before the first block.
@@ -21,6 +24,9 @@ extern const uint32_t md5_initial_state[4];
 
 // 0x80 followed by 63 zero bytes: what MD5Final appends before the length.
 extern const uint8_t md5_padding[MD5_BLOCK_SIZE];
+
+// Adds length bytes to the bit count (low word first), modulo 2^64.
+void md5_add_to_count(uint32_t count[2], uint32_t length);
 
 // One compression: runs the four rounds over block x (sixteen words, each
 // decoded little-endian) and adds the result into state.
@@ -39,6 +45,11 @@ void md5_finish(uint32_t state[4], uint32_t prefix_bytes, const uint8_t *data, u
 // Decodes length bytes (at most 64) into sixteen words, little-endian,
 // with zero bytes after them.
 void md5_load_words(uint32_t x[MD5_BLOCK_WORDS], const uint8_t *bytes, uint32_t length);
+
+// Overwrites with zeros the stack just below the caller's frame, where the
+// functions it called kept spilled words of what they hashed.  Called by
+// the functions that hash a secret, after the last call that touched it.
+void md5_clear_stack();
 
 // The four state words, each least significant byte first.
 void md5_encode_state(uint8_t out[MD5_DIGEST_SIZE], const uint32_t state[4]);

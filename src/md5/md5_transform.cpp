@@ -75,30 +75,43 @@ template <int I>
     }
 }
 
-[[gnu::always_inline]] inline void compress(uint32_t state[4], const uint32_t x[MD5_BLOCK_WORDS])
+// The chaining words are passed as four scalars rather than an array, so
+// the compiler keeps them in registers and does not gather them into a
+// vector register between blocks, which would lengthen the chain.
+[[gnu::always_inline]] inline void compress(uint32_t &a, uint32_t &b, uint32_t &c, uint32_t &d,
+                                            const uint32_t x[MD5_BLOCK_WORDS])
 {
-    uint32_t v[4] = {state[0], state[1], state[2], state[3]};
+    uint32_t v[4] = {a, b, c, d};
     steps<0>(v, x);
-    for (int i = 0; i < 4; i++)
-        state[i] += v[i];
+    a += v[0];
+    b += v[1];
+    c += v[2];
+    d += v[3];
 }
 
 } // namespace
 
 void md5_transform(uint32_t state[4], const uint32_t x[MD5_BLOCK_WORDS])
 {
-    compress(state, x);
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    compress(a, b, c, d, x);
+    state[0] = a;
+    state[1] = b;
+    state[2] = c;
+    state[3] = d;
 }
 
 void md5_transform_blocks(uint32_t state[4], const uint8_t *data, size_t blocks)
 {
-    uint32_t s[4] = {state[0], state[1], state[2], state[3]};
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (; blocks != 0; blocks--, data += MD5_BLOCK_SIZE) {
         uint32_t x[MD5_BLOCK_WORDS];
         for (uint32_t i = 0; i < MD5_BLOCK_WORDS; i++)
             x[i] = get_le32(data + 4 * i);
-        compress(s, x);
+        compress(a, b, c, d, x);
     }
-    for (int i = 0; i < 4; i++)
-        state[i] = s[i];
+    state[0] = a;
+    state[1] = b;
+    state[2] = c;
+    state[3] = d;
 }

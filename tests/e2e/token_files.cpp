@@ -26,8 +26,8 @@ uint32_t create_open_data_file(PYXO_CONTEXT &context, uint32_t dir_id, uint32_t 
 uint32_t create_key_file(PYXO_CONTEXT &context, uint32_t dir_id, uint32_t file_id,
                          const std::vector<uint8_t> &contents)
 {
-    PYXO_FILEINFO info{file_id, dir_id, uint32_t(contents.size()), kKeyFile, kNever, kAfterPin,
-                       kAlways};
+    PYXO_FILEINFO info{file_id,   dir_id, uint32_t(contents.size()), kKeyFile, kNever,
+                       kAfterPin, kAlways};
     uint32_t status = Pyxo_CreateFile(&context, &info);
     if (status != PYXO_OK)
         return status;
@@ -50,6 +50,17 @@ std::vector<uint8_t> pattern(size_t size, uint8_t seed)
     for (size_t i = 0; i < size; ++i)
         bytes[i] = uint8_t(seed * 31 + i * 7 + (i >> 8));
     return bytes;
+}
+
+std::string hex(const uint8_t *bytes, size_t size)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
 }
 
 } // namespace e2e

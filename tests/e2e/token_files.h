@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "pyxo.h"
@@ -53,6 +54,9 @@ std::vector<uint8_t> chap_secret_file(const std::vector<uint8_t> &secret);
 
 // Bytes that differ from position to position and from seed to seed.
 std::vector<uint8_t> pattern(size_t size, uint8_t seed);
+
+// Bytes as lower-case hex, for comparisons that print well.
+std::string hex(const uint8_t *bytes, size_t size);
 
 } // namespace e2e
 

@@ -80,9 +80,9 @@ TEST_F(Access, OnceOnlyConditionsSpendTheVerification)
 
 TEST_F(Access, AttributesTellWhatTheSessionMayDoNow)
 {
-    file_with(2, 1 << 3 | 2);   // read after PIN, write after master key
-    file_with(3, 0 << 3 | 2);   // counter: read and decrement always
-    file_with(4, 1 << 3 | 7);   // key file: hash after PIN, never written
+    file_with(2, 1 << 3 | 2); // read after PIN, write after master key
+    file_with(3, 0 << 3 | 2); // counter: read and decrement always
+    file_with(4, 1 << 3 | 7); // key file: hash after PIN, never written
     const struct {
         uint32_t file;
         bool pin, key;

@@ -69,11 +69,14 @@ TEST_P(Builder, KeyFilesGiveTheHostsHmacAndChap)
     const Bytes key = hex("0b 0b 0b 0b 0b 0b 0b 0b 0b 0b 0b 0b 0b 0b 0b 0b");
     const Bytes text = {'H', 'i', ' ', 'T', 'h', 'e', 'r', 'e'};
     uint8_t inner[16], outer[16], mac[16];
-    HMAC_MD5(text.data(), uint32_t(text.size()), key.data(), int32_t(key.size()), inner, outer, mac);
+    HMAC_MD5(text.data(), uint32_t(text.size()), key.data(), int32_t(key.size()), inner, outer,
+             mac);
     const Bytes secret = {'s', 'e', 'c', 'r', 'e', 't'};
 
     vtd_client::TokenBuilder builder(make_options(GetParam()));
-    builder.dir(5, 200).hmac_key_file(5, 1, inner).hmac_key_file(5, 2, outer, 1, 2)
+    builder.dir(5, 200)
+        .hmac_key_file(5, 1, inner)
+        .hmac_key_file(5, 2, outer, 1, 2)
         .chap_secret_file(5, 3, secret);
     ASSERT_EQ(builder.status(), 0u);
     load(builder.image());
@@ -126,7 +129,8 @@ TEST(ImageProblem, NamesWhatIsWrong)
     image.pop_back();
     EXPECT_EQ(vtd_client::image_problem(image),
               "truncated: shorter than its header or its stated size");
-    EXPECT_EQ(vtd_client::image_problem({}), "truncated: shorter than its header or its stated size");
+    EXPECT_EQ(vtd_client::image_problem({}),
+              "truncated: shorter than its header or its stated size");
 }
 
 // Management requests through the platform calls, as the driver receives

@@ -34,8 +34,8 @@ TEST_F(DeviceServices, SelfTestMemoryBlocksFollowTheMemorySize)
         uint16_t words;
         uint8_t blocks;
     };
-    for (const Case c : {Case{64, 0}, Case{256, 1}, Case{500, 1}, Case{0x8000, 128},
-                         Case{0xFFFF, 255}}) {
+    for (const Case c :
+         {Case{64, 0}, Case{256, 1}, Case{500, 1}, Case{0x8000, 128}, Case{0xFFFF, 255}}) {
         insert(kWide, 1, c.words);
         attach(1);
         EXPECT_EQ(cmd(PYXO_CMD_DIAGNOSE, {}, 6).at(5), c.blocks) << c.words;

@@ -25,6 +25,7 @@ protected:
         return driver.control(handle, kIoctlCommand, command_block(device_index, code, {}), 64);
     }
     Driver driver;
+    uint32_t returned_ = 0;
 };
 
 TEST_F(DriverTest, VersionIsFourBytesOfAtLeast0x100)
@@ -49,8 +50,13 @@ TEST_F(DriverTest, AttachExaminesFirstDeviceAtOrAfterIndex)
         uint32_t written_back;
     };
     const Case cases[] = {
-        {0, 0, 3}, {2, 0, 3}, {3, 0, 6}, {5, 0, 6}, {6, VTD_ERROR_NO_MORE_ITEMS, 0},
-        {8, VTD_ERROR_NO_MORE_ITEMS, 0}, {0xFFFFFFFF, VTD_ERROR_NO_MORE_ITEMS, 0},
+        {0, 0, 3},
+        {2, 0, 3},
+        {3, 0, 6},
+        {5, 0, 6},
+        {6, VTD_ERROR_NO_MORE_ITEMS, 0},
+        {8, VTD_ERROR_NO_MORE_ITEMS, 0},
+        {0xFFFFFFFF, VTD_ERROR_NO_MORE_ITEMS, 0},
     };
     for (const Case &c : cases) {
         const Reply r = attach(h, c.device_index);
@@ -98,7 +104,8 @@ TEST_F(DriverTest, ClosingAHandleReleasesEveryAttachmentAndItsSession)
     for (uint32_t position : {0u, 1u})
         EXPECT_EQ(get_le32(&attach(b, position).output[PYXO_ATTACH_STATUS]), 0u);
     // The PIN verified through the closed handle does not carry over.
-    r = driver.control(b, kIoctlCommand, command_block(1, PYXO_CMD_SETTINGS, {1, 0, 0, 0, 0, 0}), 2);
+    r = driver.control(b, kIoctlCommand, command_block(1, PYXO_CMD_SETTINGS, {1, 0, 0, 0, 0, 0}),
+                       2);
     EXPECT_EQ(to_hex(r.output), "01");
     // The closed handle is unknown now.
     EXPECT_EQ(driver.control(a, kIoctlVersion, {}, 4).error, VTD_ERROR_INVALID_HANDLE);
@@ -113,10 +120,11 @@ TEST_F(DriverTest, CommandNamesAPositionThisHandleHolds)
         uint32_t error;
     };
     // Not attached yet, no device at position 1, far out of range, index 0.
-    for (const Case &c : {Case{1, VTD_ERROR_ACCESS_DENIED}, Case{2, VTD_ERROR_DEVICE_NOT_CONNECTED},
-                          Case{0x100, VTD_ERROR_DEVICE_NOT_CONNECTED},
-                          Case{0, VTD_ERROR_DEVICE_NOT_CONNECTED}})
-        EXPECT_EQ(command(h, c.device_index, PYXO_CMD_SERIAL_NUMBER).error, c.error) << c.device_index;
+    for (const Case &c :
+         {Case{1, VTD_ERROR_ACCESS_DENIED}, Case{2, VTD_ERROR_DEVICE_NOT_CONNECTED},
+          Case{0x100, VTD_ERROR_DEVICE_NOT_CONNECTED}, Case{0, VTD_ERROR_DEVICE_NOT_CONNECTED}})
+        EXPECT_EQ(command(h, c.device_index, PYXO_CMD_SERIAL_NUMBER).error, c.error)
+            << c.device_index;
     attach(h, 0);
     const Reply r = command(h, 1, PYXO_CMD_SERIAL_NUMBER);
     ASSERT_EQ(r.error, 0u);
@@ -152,6 +160,11 @@ TEST_F(DriverTest, MalformedBlocksAreRefused)
     EXPECT_EQ(driver.control(h, kIoctlCommand, block, 7).error, VTD_ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(driver.control(h, 0x220410, {}, 0).error, VTD_ERROR_INVALID_FUNCTION);
     EXPECT_EQ(driver.control(0, kIoctlVersion, {}, 4).error, VTD_ERROR_INVALID_HANDLE);
+    uint8_t out[4];
+    EXPECT_EQ(vtd_control(driver.get(), h, kIoctlVersion, nullptr, 0, out, 4, nullptr),
+              VTD_ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(vtd_control(driver.get(), h, kIoctlVersion, nullptr, 0, nullptr, 4, &returned_),
+              VTD_ERROR_INVALID_PARAMETER);
 }
 
 // METHOD_BUFFERED hands a kernel driver one buffer for input and output.
@@ -161,9 +174,9 @@ TEST_F(DriverTest, InputAndOutputMayShareABuffer)
     const uint32_t h = driver.open();
     Bytes block = attach_block(0);
     uint32_t returned = 0;
-    ASSERT_EQ(vtd_control(driver.get(), h, kIoctlAttach, block.data(), 48, block.data(), 48,
-                          &returned),
-              0u);
+    ASSERT_EQ(
+        vtd_control(driver.get(), h, kIoctlAttach, block.data(), 48, block.data(), 48, &returned),
+        0u);
     EXPECT_EQ(get_le32(&block[PYXO_ATTACH_DEVICE_INDEX]), 4u);
     block = command_block(4, PYXO_CMD_SERIAL_NUMBER, {});
     ASSERT_EQ(vtd_control(driver.get(), h, kIoctlCommand, block.data(), 272, block.data(), 272,

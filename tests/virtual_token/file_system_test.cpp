@@ -66,7 +66,7 @@ TEST_F(TokenTest, NarrowListingLayouts)
         const char *answer;
     } cases[] = {
         {0, 0, "00 00 00 00 00 10 00 00"},
-        {0, 1, "00 00 01 00 80 20 34 12"}, // type 1, 0x80 words, directory 0x1234
+        {0, 1, "00 00 01 00 80 20 34 12"},      // type 1, 0x80 words, directory 0x1234
         {0x1234, 0, "34 12 00 00 81 00 00 00"}, // 0x80 + 1 header word
         {0x1234, 1, "34 12 01 00 20 40 11 0a"},
         {0x1234, 2, "34 12 02 00 08 80 ff 2a"},
@@ -85,7 +85,7 @@ TEST_F(TokenTest, DirectoryRecordEscapesLargeWordCounts)
         uint16_t words;
         const char *record;
     } cases[] = {
-        {kWide, 0x1EFF, "ff 1e 00"}, {kWide, 0x1F00, "00 1f 1f"}, {kWide, 0xFFFF, "ff 1f ff"},
+        {kWide, 0x1EFF, "ff 1e 00"},   {kWide, 0x1F00, "00 1f 1f"},   {kWide, 0xFFFF, "ff 1f ff"},
         {kNarrow, 0x1EFF, "ff 1e 00"}, {kNarrow, 0x2345, "45 1f 23"},
     };
     for (const auto &c : cases) {
@@ -112,8 +112,8 @@ TEST_P(FileSystem, ReadAndWriteStayWithinTheSelectedFile)
         uint32_t offset, count;
         uint8_t write_status;
     } cases[] = {
-        {0, 1, 0},   {39, 1, 0}, {2, 38, 0}, {40, 1, 11}, {39, 2, 11},
-        {0, 39, 11}, // beyond the 38 words one request carries
+        {0, 1, 0},       {39, 1, 0},  {2, 38, 0},
+        {40, 1, 11},     {39, 2, 11}, {0, 39, 11}, // beyond the 38 words one request carries
         {0xFFFF, 2, 11},
     };
     for (const auto &c : cases) {
@@ -172,14 +172,14 @@ TEST_P(FileSystem, CreateRefusesMalformedAndDuplicateEntries)
         uint32_t words;
         uint8_t status;
     } cases[] = {
-        {5, 1, 2, 0, 2, 4},    // exists
-        {6, 1, 2, 0, 2, 2},    // no directory 6
-        {5, 0, 2, 0, 2, 11},   // file 0 is the directory itself
-        {5, 2, 1, 0, 2, 11},   // type 1
-        {5, 2, 5, 0, 2, 11},   // type 5
-        {5, 2, 0, 0, 2, 11},   // type 0
+        {5, 1, 2, 0, 2, 4},     // exists
+        {6, 1, 2, 0, 2, 2},     // no directory 6
+        {5, 0, 2, 0, 2, 11},    // file 0 is the directory itself
+        {5, 2, 1, 0, 2, 11},    // type 1
+        {5, 2, 5, 0, 2, 11},    // type 5
+        {5, 2, 0, 0, 2, 11},    // type 0
         {5, 2, 2, 0x40, 2, 11}, // access bits 7-6
-        {5, 2, 2, 0, 0, 11},   // no size
+        {5, 2, 2, 0, 0, 11},    // no size
         {5, 2, 4, 0x3F, 2, 0},
     };
     for (const auto &c : cases)

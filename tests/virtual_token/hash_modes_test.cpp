@@ -91,8 +91,7 @@ protected:
         attach(0);
         ASSERT_EQ(verify_pin(), 0);
     }
-    void key_file(uint32_t file_id, const Bytes &contents, uint8_t access = 0,
-                  uint32_t words = 0)
+    void key_file(uint32_t file_id, const Bytes &contents, uint8_t access = 0, uint32_t words = 0)
     {
         words = words ? words : uint32_t(contents.size() / 2);
         ASSERT_EQ(create_file(0, file_id, 4, access, words), 0);

@@ -137,8 +137,8 @@ TEST_F(Images, EveryFlippedBitIsRefused)
         else if (bit / 8 < 10)
             expected = VTD_IMAGE_UNKNOWN_VERSION;
         else if (bit / 8 >= 12 && bit / 8 < 16)
-            expected = get_le32(&damaged[12]) > damaged.size() ? VTD_IMAGE_TRUNCATED
-                                                               : VTD_IMAGE_BAD_SIZE;
+            expected =
+                get_le32(&damaged[12]) > damaged.size() ? VTD_IMAGE_TRUNCATED : VTD_IMAGE_BAD_SIZE;
         ASSERT_EQ(error, expected) << "bit " << bit;
     }
 }
@@ -146,7 +146,8 @@ TEST_F(Images, EveryFlippedBitIsRefused)
 TEST_F(Images, TrailingBytesAndOtherVersionsAreRefused)
 {
     Bytes longer = image + hex("00");
-    EXPECT_EQ(vtd_check_image(longer.data(), uint32_t(longer.size())), uint32_t(VTD_IMAGE_BAD_SIZE));
+    EXPECT_EQ(vtd_check_image(longer.data(), uint32_t(longer.size())),
+              uint32_t(VTD_IMAGE_BAD_SIZE));
     for (uint32_t version : {0u, 2u, 0x100u, 0xFFFFu}) {
         Bytes other = image;
         put_le16(&other[8], version);

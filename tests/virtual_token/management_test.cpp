@@ -70,9 +70,10 @@ TEST_F(Management, InsertTokenNeedsAFreePositionOrReplace)
     EXPECT_EQ(vtd_take_changed(driver.get()), 1u);
     EXPECT_EQ(driver.control(h, VTD_IOCTL_INSERT_TOKEN, position_in(0, 0, image), 0).error,
               VTD_ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(driver.control(h, VTD_IOCTL_INSERT_TOKEN, position_in(0, VTD_INSERT_REPLACE, image), 0)
-                  .error,
-              0u);
+    EXPECT_EQ(
+        driver.control(h, VTD_IOCTL_INSERT_TOKEN, position_in(0, VTD_INSERT_REPLACE, image), 0)
+            .error,
+        0u);
     Bytes damaged = image;
     damaged[50] ^= 0x10;
     EXPECT_EQ(driver.control(h, VTD_IOCTL_INSERT_TOKEN, position_in(7, 0, damaged), 0).error,
@@ -89,8 +90,9 @@ TEST_F(Management, ExportMatchesTheImage)
     Reply r = driver.control(h, VTD_IOCTL_EXPORT, position_only(2), vtd_max_image_size());
     ASSERT_EQ(r.error, 0u);
     EXPECT_EQ(r.output, image);
-    EXPECT_EQ(driver.control(h, VTD_IOCTL_EXPORT, position_only(2), uint32_t(image.size()) - 1).error,
-              VTD_ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(
+        driver.control(h, VTD_IOCTL_EXPORT, position_only(2), uint32_t(image.size()) - 1).error,
+        VTD_ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(driver.control(h, VTD_IOCTL_EXPORT, position_only(3), 1 << 20).error,
               VTD_ERROR_DEVICE_NOT_CONNECTED);
     uint8_t descriptor[32] = {8, 0x50};
@@ -109,16 +111,18 @@ TEST_F(Management, ReplaceAndRemoveEndTheAttachment)
     const vtd_token_params other = token_params(kWide, 0x1000, 0x90);
     ASSERT_EQ(vtd_new_token(driver.get(), 3, &other), 0u);
     Bytes other_image(vtd_max_image_size());
-    other_image.resize(vtd_export_image(driver.get(), 3, other_image.data(),
-                                        uint32_t(other_image.size())));
-    ASSERT_EQ(driver.control(h, VTD_IOCTL_INSERT_TOKEN,
-                             position_in(2, VTD_INSERT_REPLACE, other_image), 0)
-                  .error,
-              0u);
+    other_image.resize(
+        vtd_export_image(driver.get(), 3, other_image.data(), uint32_t(other_image.size())));
+    ASSERT_EQ(
+        driver
+            .control(h, VTD_IOCTL_INSERT_TOKEN, position_in(2, VTD_INSERT_REPLACE, other_image), 0)
+            .error,
+        0u);
     const Bytes serial = command_block(3, PYXO_CMD_SERIAL_NUMBER, {});
     EXPECT_EQ(driver.control(h, kIoctlCommand, serial, 8).error, VTD_ERROR_ACCESS_DENIED);
     ASSERT_EQ(driver.control(h, kIoctlAttach, attach_block(2), 48).error, 0u);
-    EXPECT_EQ(to_hex(driver.control(h, kIoctlCommand, serial, 8).output), "90 91 92 93 94 95 96 97");
+    EXPECT_EQ(to_hex(driver.control(h, kIoctlCommand, serial, 8).output),
+              "90 91 92 93 94 95 96 97");
 
     vtd_take_changed(driver.get());
     EXPECT_EQ(driver.control(h, VTD_IOCTL_REMOVE, position_only(2), 0).error, 0u);

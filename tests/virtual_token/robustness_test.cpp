@@ -13,12 +13,29 @@ namespace vuxa_test {
 namespace {
 
 constexpr uint32_t kCodes[] = {
-    PYXO_CMD_GET_RESPONSE, PYXO_CMD_DIAGNOSE,    PYXO_CMD_LED,         PYXO_CMD_RESET,
-    PYXO_CMD_SETTINGS,     PYXO_CMD_SERIAL_NUMBER, PYXO_CMD_GET_ACCESS_SETTINGS,
-    PYXO_CMD_DIR,          PYXO_CMD_SELECT_FILE, PYXO_CMD_CLOSE_FILE,  PYXO_CMD_READ_FILE,
-    PYXO_CMD_WRITE_FILE,   PYXO_CMD_DECREMENT,   PYXO_CMD_CREATE_DIR,  PYXO_CMD_CREATE_FILE,
-    PYXO_CMD_DELETE_DIR,   PYXO_CMD_DELETE_FILE, PYXO_CMD_VERIFY_PIN,  PYXO_CMD_VERIFY_MASTER_KEY,
-    PYXO_CMD_HASH_RAW,     PYXO_CMD_HASH_KEYED,  PYXO_CMD_GET_CHALLENGE, PYXO_CMD_HASH_CHAP,
+    PYXO_CMD_GET_RESPONSE,
+    PYXO_CMD_DIAGNOSE,
+    PYXO_CMD_LED,
+    PYXO_CMD_RESET,
+    PYXO_CMD_SETTINGS,
+    PYXO_CMD_SERIAL_NUMBER,
+    PYXO_CMD_GET_ACCESS_SETTINGS,
+    PYXO_CMD_DIR,
+    PYXO_CMD_SELECT_FILE,
+    PYXO_CMD_CLOSE_FILE,
+    PYXO_CMD_READ_FILE,
+    PYXO_CMD_WRITE_FILE,
+    PYXO_CMD_DECREMENT,
+    PYXO_CMD_CREATE_DIR,
+    PYXO_CMD_CREATE_FILE,
+    PYXO_CMD_DELETE_DIR,
+    PYXO_CMD_DELETE_FILE,
+    PYXO_CMD_VERIFY_PIN,
+    PYXO_CMD_VERIFY_MASTER_KEY,
+    PYXO_CMD_HASH_RAW,
+    PYXO_CMD_HASH_KEYED,
+    PYXO_CMD_GET_CHALLENGE,
+    PYXO_CMD_HASH_CHAP,
 };
 
 // The request length a command takes (wide, narrow), where it has one.
@@ -50,8 +67,9 @@ size_t usual_length(uint32_t code, bool wide)
 Bytes random_request(std::mt19937 &random, uint32_t code, bool wide)
 {
     static const size_t kLengths[] = {0, 2, 4, 6, 8, 12, 20, 80, 81, 260};
-    const size_t length = random() % 4 ? usual_length(code, wide)
-                                       : kLengths[random() % (sizeof kLengths / sizeof kLengths[0])];
+    const size_t length = random() % 4
+                              ? usual_length(code, wide)
+                              : kLengths[random() % (sizeof kLengths / sizeof kLengths[0])];
     Bytes r(length);
     for (uint8_t &b : r)
         b = uint8_t(random() % 16 == 0 ? random() : random() % 3 == 0 ? random() % 4 : 0);
@@ -85,8 +103,7 @@ TEST_P(Robustness, RandomCommandsKeepTheTokenSound)
             code == PYXO_CMD_VERIFY_MASTER_KEY)
             continue; // wrong tries and new credentials would lock the test out
         const Bytes request = random_request(random, code, GetParam() == kWide);
-        const Reply r = driver.control(handle, kIoctlCommand,
-                                       command_block(1, code, request), 64);
+        const Reply r = driver.control(handle, kIoctlCommand, command_block(1, code, request), 64);
         ASSERT_EQ(r.error, 0u);
         if ((code == PYXO_CMD_CREATE_FILE || code == PYXO_CMD_CREATE_DIR) && r.output == Bytes{0})
             created++;

@@ -76,9 +76,9 @@ Reply Driver::control(uint32_t handle, uint32_t code, const Bytes &in, uint32_t 
     Reply reply;
     Bytes out(out_size + 1, 0xEE);
     uint32_t returned = 0xDEAD;
-    reply.error = vtd_control(driver_, handle, code, in.empty() ? nullptr : in.data(),
-                              uint32_t(in.size()), out_size ? out.data() : nullptr, out_size,
-                              &returned);
+    reply.error =
+        vtd_control(driver_, handle, code, in.empty() ? nullptr : in.data(), uint32_t(in.size()),
+                    out_size ? out.data() : nullptr, out_size, &returned);
     EXPECT_LE(returned, out_size);
     EXPECT_EQ(out[out_size], 0xEE) << "wrote past the output";
     if (reply.error != 0)
@@ -135,8 +135,8 @@ void TokenTest::attach(uint32_t at)
 
 Bytes TokenTest::cmd(uint32_t command, const Bytes &request, uint32_t out_size)
 {
-    const Reply r = driver.control(handle, kIoctlCommand, command_block(position + 1, command, request),
-                                   out_size);
+    const Reply r = driver.control(handle, kIoctlCommand,
+                                   command_block(position + 1, command, request), out_size);
     EXPECT_EQ(r.error, 0u);
     return r.output;
 }

@@ -42,12 +42,12 @@ class DllTest : public ::testing::TestWithParam<Build> {
 protected:
     void SetUp() override { ASSERT_TRUE(dll.loaded()) << GetParam().file << ": " << GetLastError(); }
 
-    // A function not built yet is missing from the exports; the static
-    // checks of the DLLs decide whether that is allowed.
     template <typename Function>
     Function *get(const char *name)
     {
-        return dll.get<Function>(name);
+        auto *function = dll.get<Function>(name);
+        EXPECT_NE(function, nullptr) << GetParam().file << " does not export " << name;
+        return function;
     }
 
     LoadedLibrary dll{GetParam().file};
@@ -76,7 +76,7 @@ TEST_P(DllTest, Md5OfKnownMessages)
 {
     auto *md5_hash = get<decltype(MD5_Hash)>("MD5_Hash");
     if (!md5_hash)
-        GTEST_SKIP() << "MD5_Hash not exported";
+        return;
     struct Case {
         std::string message;
         const char *digest;
@@ -101,7 +101,7 @@ TEST_P(DllTest, IncrementalMd5InUnevenPieces)
     auto *update = get<decltype(MD5Update)>("MD5Update");
     auto *final = get<decltype(MD5Final)>("MD5Final");
     if (!init || !update || !final)
-        GTEST_SKIP() << "incremental MD5 not exported";
+        return;
     auto message = bytes_of(std::string(1000000, 'a'));
     MD5_CTX context;
     init(&context);
@@ -116,7 +116,7 @@ TEST_P(DllTest, HmacMd5OfRfcVectors)
 {
     auto *hmac = get<decltype(HMAC_MD5)>("HMAC_MD5");
     if (!hmac)
-        GTEST_SKIP() << "HMAC_MD5 not exported";
+        return;
     struct Case {
         std::vector<uint8_t> key;
         std::string text;
@@ -141,7 +141,7 @@ TEST_P(DllTest, ChapMd5IsTheDigestOfIdentifierSecretAndChallenge)
 {
     auto *chap = get<decltype(CHAP_MD5)>("CHAP_MD5");
     if (!chap)
-        GTEST_SKIP() << "CHAP_MD5 not exported";
+        return;
     auto secret = bytes_of("secret");
     uint8_t challenge[16];
     for (int i = 0; i < 16; i++)
@@ -158,7 +158,7 @@ TEST_P(DllTest, OpenWithoutDriverFindsNoDevice)
     auto *open = get<decltype(Pyxo_OpenDevice)>("Pyxo_OpenDevice");
     auto *close = get<decltype(Pyxo_CloseDevice)>("Pyxo_CloseDevice");
     if (!open || !close)
-        GTEST_SKIP() << "opening and closing not exported";
+        return;
     PYXO_CONTEXT context;
     std::memset(&context, 0xA5, sizeof context);
     EXPECT_EQ(open(&context, PYXO_OPEN_FIRST), PYXO_ERR_NO_DEVICE);

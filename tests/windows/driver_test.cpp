@@ -21,12 +21,12 @@ constexpr uint8_t kNarrowModel = 0x48;
 // Token options with a serial number of eight bytes seed, seed + 0x11, ...
 vtd_client::TokenOptions token(uint8_t model, uint8_t serial_seed)
 {
-    vtd_client::TokenOptions spec;
-    spec.model = model;
-    spec.random_serial = false;
-    for (size_t i = 0; i < spec.serial.size(); i++)
-        spec.serial[i] = uint8_t(serial_seed + 0x11 * i);
-    return spec;
+    vtd_client::TokenOptions options;
+    options.model = model;
+    options.random_serial = false;
+    for (size_t i = 0; i < options.serial.size(); i++)
+        options.serial[i] = uint8_t(serial_seed + 0x11 * i);
+    return options;
 }
 
 class DriverTest : public ::testing::Test {
@@ -48,9 +48,9 @@ protected:
         for (uint32_t position = 0; position < VTD_POSITIONS; position++)
             manager.remove(position);
     }
-    uint32_t insert_token(const vtd_client::TokenOptions &spec, uint32_t position)
+    uint32_t insert_token(const vtd_client::TokenOptions &options, uint32_t position)
     {
-        return manager.insert_token(position, vtd_client::new_token_image(spec), true);
+        return manager.insert_token(position, vtd_client::new_token_image(options), true);
     }
 
     static PYXO_CONTEXT fresh_context()
@@ -101,13 +101,13 @@ TEST_F(DriverTest, FailingControlKeepsByteCountAndBuffer)
 
 TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
 {
-    vtd_client::TokenOptions spec = token(kWideModel, 0x21);
-    ASSERT_EQ(insert_token(spec, 0), 0u);
+    vtd_client::TokenOptions options = token(kWideModel, 0x21);
+    ASSERT_EQ(insert_token(options, 0), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
     EXPECT_EQ(first.model, kWideModel);
     EXPECT_EQ(first.id_size, 8u);
-    EXPECT_EQ(first.memory_size, 2u * spec.memory_words);
+    EXPECT_EQ(first.memory_size, 2u * options.memory_words);
     uint32_t serial[2] = {};
     ASSERT_EQ(Pyxo_GetSerialNumber(&first, serial), PYXO_OK);
     EXPECT_EQ(serial[0], 0x54433221u);
@@ -192,6 +192,40 @@ TEST_F(DriverTest, FileWrittenThroughTheLibraryReadsBack)
     ASSERT_EQ(Pyxo_ReadFile(&first, back.data(), 0, 200, &read), PYXO_OK);
     EXPECT_EQ(read, 200u);
     EXPECT_EQ(back, data);
+}
+
+// Keyed hashing inside the token gives what the host computes: HMAC-MD5
+// from the key states HMAC_MD5 hands out, CHAP-MD5 from a secret file.
+TEST_F(DriverTest, TokenHashesMatchTheHost)
+{
+    const Bytes key = {'W', 'i', 'n', 'e', ' ', 'k', 'e', 'y'};
+    const Bytes secret = {'s', 'e', 'c', 'r', 'e', 't'};
+    uint8_t inner[16], outer[16], ignored[16];
+    HMAC_MD5(nullptr, 0, key.data(), int32_t(key.size()), inner, outer, ignored);
+    vtd_client::TokenBuilder builder(token(kWideModel, 0x90));
+    builder.dir(3, 512).hmac_key_file(3, 1, inner).hmac_key_file(3, 2, outer);
+    builder.chap_secret_file(3, 3, secret);
+    ASSERT_EQ(builder.status(), 0u);
+    ASSERT_EQ(manager.insert_token(0, builder.image(), true), 0u);
+    ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
+
+    Bytes message(55);
+    for (size_t i = 0; i < message.size(); i++)
+        message[i] = uint8_t(0xC0 ^ i);
+    for (uint32_t length : {0u, 1u, 31u, 50u, 55u}) {
+        uint8_t on_token[16], on_host[16];
+        ASSERT_EQ(Pyxo_HMAC_MD5(&first, 3, 1, 3, 2, message.data(), int32_t(length), on_token),
+                  PYXO_OK);
+        HMAC_MD5(message.data(), length, key.data(), int32_t(key.size()), nullptr, nullptr,
+                 on_host);
+        EXPECT_EQ(Bytes(on_token, on_token + 16), Bytes(on_host, on_host + 16)) << length;
+        if (length > 50)
+            continue;
+        ASSERT_EQ(Pyxo_CHAP_MD5(&first, 3, 3, 0x17, message.data(), int32_t(length), on_token),
+                  PYXO_OK);
+        CHAP_MD5(0x17, secret.data(), uint32_t(secret.size()), message.data(), length, on_host);
+        EXPECT_EQ(Bytes(on_token, on_token + 16), Bytes(on_host, on_host + 16)) << length;
+    }
 }
 
 } // namespace

@@ -53,9 +53,8 @@ uint32_t Connection::control(uint32_t code, const Bytes &in, Bytes &out, uint32_
         return open_error_;
     DWORD returned = 0;
     Bytes input = in; // the call takes a writable buffer
-    if (!DeviceIoControl(handle_, code, input.empty() ? nullptr : input.data(),
-                         DWORD(input.size()), out.empty() ? nullptr : out.data(), out_size,
-                         &returned, nullptr)) {
+    if (!DeviceIoControl(handle_, code, input.empty() ? nullptr : input.data(), DWORD(input.size()),
+                         out.empty() ? nullptr : out.data(), out_size, &returned, nullptr)) {
         out.clear();
         return GetLastError();
     }

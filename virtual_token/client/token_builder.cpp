@@ -88,7 +88,8 @@ void TokenBuilder::authenticate()
     Bytes pin;
     put32(pin, options_.pin);
     command(PYXO_CMD_VERIFY_PIN, pin, 2);
-    command(PYXO_CMD_VERIFY_MASTER_KEY, Bytes(options_.master_key.begin(), options_.master_key.end()), 2);
+    command(PYXO_CMD_VERIFY_MASTER_KEY,
+            Bytes(options_.master_key.begin(), options_.master_key.end()), 2);
 }
 
 void TokenBuilder::step(uint32_t code, const Bytes &request)
@@ -153,9 +154,8 @@ TokenBuilder &TokenBuilder::hmac_key_file(uint32_t dir_id, uint32_t file_id,
                 Bytes(state, state + 16));
 }
 
-TokenBuilder &TokenBuilder::chap_secret_file(uint32_t dir_id, uint32_t file_id,
-                                             const Bytes &secret, uint8_t use_condition,
-                                             uint8_t write_condition)
+TokenBuilder &TokenBuilder::chap_secret_file(uint32_t dir_id, uint32_t file_id, const Bytes &secret,
+                                             uint8_t use_condition, uint8_t write_condition)
 {
     Bytes contents;
     put16(contents, uint32_t(secret.size()));

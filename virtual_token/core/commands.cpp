@@ -56,8 +56,8 @@ void run_command(Token &token, uint32_t code, Exchange &ex)
     const CommandHandler handler = find_handler(code);
     uint8_t status = kStatusUnknownCommand;
     if (handler != nullptr)
-        status = kParamSize + ex.payload_length > kMaxRequest ? kStatusBadParameter
-                                                              : handler(token, ex);
+        status =
+            kParamSize + ex.payload_length > kMaxRequest ? kStatusBadParameter : handler(token, ex);
     if (ex.silent) {
         ex.answer_length = 0;
     } else if (status != kStatusOk || ex.answer_length == 0) {

@@ -15,12 +15,12 @@ uint8_t cmd_reset(Token &token, Exchange &ex);        // 0x100
 uint8_t cmd_serial(Token &token, Exchange &ex);       // 0x102
 
 // Credentials and settings.
-uint8_t cmd_settings(Token &token, Exchange &ex);        // 0x101
-uint8_t cmd_get_access(Token &token, Exchange &ex);      // 0x103
-uint8_t cmd_verify_pin(Token &token, Exchange &ex);      // 0x10E
-uint8_t cmd_verify_key(Token &token, Exchange &ex);      // 0x10F
-uint8_t cmd_challenge(Token &token, Exchange &ex);       // 0x112
-uint8_t cmd_delete_all(Token &token, Exchange &ex);      // 0x101 sub-operation 3
+uint8_t cmd_settings(Token &token, Exchange &ex);   // 0x101
+uint8_t cmd_get_access(Token &token, Exchange &ex); // 0x103
+uint8_t cmd_verify_pin(Token &token, Exchange &ex); // 0x10E
+uint8_t cmd_verify_key(Token &token, Exchange &ex); // 0x10F
+uint8_t cmd_challenge(Token &token, Exchange &ex);  // 0x112
+uint8_t cmd_delete_all(Token &token, Exchange &ex); // 0x101 sub-operation 3
 
 // File system.
 uint8_t cmd_dir(Token &token, Exchange &ex);         // 0x104

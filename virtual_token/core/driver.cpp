@@ -95,9 +95,8 @@ uint32_t exchange(vtd_driver *driver, Position &p, const uint8_t *block, uint8_t
     uint8_t request[kMaxRequest];
     Exchange ex = {};
     ex.payload_length = get_le16(block + PYXO_COMMAND_PAYLOAD_LENGTH);
-    const uint32_t carried = ex.payload_length < kMaxRequest - kParamSize
-                                 ? ex.payload_length
-                                 : kMaxRequest - kParamSize;
+    const uint32_t carried =
+        ex.payload_length < kMaxRequest - kParamSize ? ex.payload_length : kMaxRequest - kParamSize;
     memcpy(request, block + PYXO_COMMAND_PARAM1, kParamSize);
     memcpy(request + kParamSize, block + PYXO_COMMAND_PAYLOAD, carried);
     ex.request = request;
@@ -186,6 +185,8 @@ void vtd_close_handle(vtd_driver *driver, uint32_t handle)
 uint32_t vtd_control(vtd_driver *driver, uint32_t handle, uint32_t code, const uint8_t *in,
                      uint32_t in_size, uint8_t *out, uint32_t out_size, uint32_t *returned)
 {
+    if (returned == nullptr)
+        return VTD_ERROR_INVALID_PARAMETER;
     *returned = 0;
     if (slot_of(driver, handle) < 0)
         return VTD_ERROR_INVALID_HANDLE;

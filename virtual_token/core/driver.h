@@ -14,8 +14,8 @@ constexpr uint32_t kMaxHandles = 128;
 constexpr uint32_t kNoHandle = 0;
 
 struct Position {
-    uint8_t kind;     // VTD_KIND_*
-    uint32_t handle;  // the handle it is attached to, or kNoHandle
+    uint8_t kind;                        // VTD_KIND_*
+    uint32_t handle;                     // the handle it is attached to, or kNoHandle
     uint8_t descriptor[kDescriptorSize]; // a device's (a token has its own)
     Token token;
 };

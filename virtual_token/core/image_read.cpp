@@ -27,8 +27,12 @@ bool all_zero(const uint8_t *p, uint32_t n)
 
 Entry decode_entry(const uint8_t *r)
 {
-    return Entry{get_le32(r + kEntryDirIdAt), get_le32(r + kEntryFileIdAt), 0,
-                 (uint16_t)get_le16(r + kEntryWordsAt), r[kEntryTypeAt], r[kEntryAccessAt]};
+    return Entry{get_le32(r + kEntryDirIdAt),
+                 get_le32(r + kEntryFileIdAt),
+                 0,
+                 (uint16_t)get_le16(r + kEntryWordsAt),
+                 r[kEntryTypeAt],
+                 r[kEntryAccessAt]};
 }
 
 // The entries of an image, as the rules of fs_rules.h read them.
@@ -133,8 +137,8 @@ uint32_t check_entry(const ImageTable &table, uint32_t i, uint32_t &file_bytes)
     if (!all_zero(record + kEntryReservedAt, kEntrySize - kEntryReservedAt) ||
         !entry_in_range(table, e))
         return VTD_IMAGE_BAD_ENTRY;
-    const int first = is_file(e) ? table_find_file(table, e.dir_id, e.file_id)
-                                 : table_find_dir(table, e.dir_id);
+    const int first =
+        is_file(e) ? table_find_file(table, e.dir_id, e.file_id) : table_find_dir(table, e.dir_id);
     if (first != (int)i)
         return VTD_IMAGE_DUPLICATE_ENTRY;
     if (is_file(e) && table_find_dir(table, e.dir_id) == kMissing)
@@ -163,8 +167,7 @@ ImageTable image_table(const uint8_t *image)
 {
     const uint8_t *d = image + kImageTokenAt + kTokenDescriptorAt;
     return ImageTable{image + kImageEntriesAt, get_le32(image + kImageEntryCountAt),
-                      d[kDescriptorModel] >= kFirstWideModel,
-                      get_le16(d + kDescriptorMemoryWords)};
+                      d[kDescriptorModel] >= kFirstWideModel, get_le16(d + kDescriptorMemoryWords)};
 }
 
 } // namespace

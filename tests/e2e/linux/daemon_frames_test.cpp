@@ -41,7 +41,8 @@ protected:
 
 TEST_F(DaemonFrames, SocketIsPrivateToItsUser)
 {
-    struct stat dir_stat {}, socket_stat {};
+    struct stat dir_stat {
+    }, socket_stat{};
     ASSERT_EQ(stat(daemon_.socket_dir().c_str(), &dir_stat), 0);
     ASSERT_EQ(stat(socket().c_str(), &socket_stat), 0);
     EXPECT_EQ(dir_stat.st_mode & 07777, 0700u);
@@ -87,10 +88,8 @@ TEST_F(DaemonFrames, MalformedFrameClosesOnlyThatConnection)
         uint32_t magic, in_size, out_size;
     };
     const Case cases[] = {
-        {"wrong magic", 0x32445856, 0, 4},
-        {"input above 1 MiB", kMagic, kMaxData + 1, 4},
-        {"input of 4 GiB", kMagic, 0xFFFFFFFF, 4},
-        {"output above 1 MiB", kMagic, 0, kMaxData + 1},
+        {"wrong magic", 0x32445856, 0, 4},          {"input above 1 MiB", kMagic, kMaxData + 1, 4},
+        {"input of 4 GiB", kMagic, 0xFFFFFFFF, 4},  {"output above 1 MiB", kMagic, 0, kMaxData + 1},
         {"output of 4 GiB", kMagic, 0, 0xFFFFFFFF},
     };
     RawClient bystander(socket());
