@@ -44,6 +44,12 @@ public:
         }
     }
 
+    // A size to allocate: mostly up to typical, now and then up to most.
+    uint32_t size(uint32_t typical, uint32_t most)
+    {
+        return u8() % 8 == 0 ? below(most + 1) : below(typical + 1);
+    }
+
     // The next n bytes; zeros where the input has run out.
     void bytes(void *out, size_t n)
     {

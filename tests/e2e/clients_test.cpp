@@ -2,6 +2,8 @@
 // writing and reading their own patterns at the same time.
 #include "token_test.h"
 
+#include <latch>
+#include <string>
 #include <thread>
 
 namespace e2e {
@@ -15,40 +17,51 @@ protected:
     ManyClients() : TokenTest(kClients) {}
 };
 
-// 0 when every round read back what it wrote, else the failing step.
-int run_client(int client)
+// "" when every round read back what it wrote, else what went wrong.  All
+// clients hold their tokens before any starts, so that all run at once
+// and none takes over a token another one has finished with.
+std::string run_client(int client, std::latch &all_open)
 {
     PYXO_CONTEXT context{};
-    if (open_free_token(context) != PYXO_OK)
-        return 1;
-    if (log_in(context) != PYXO_OK || Pyxo_CreateDir(&context, 1, 512) != PYXO_OK ||
-        create_open_data_file(context, 1, 1, kBytes) != PYXO_OK)
-        return 2;
+    uint32_t status = open_free_token(context);
+    all_open.count_down();
+    if (status != PYXO_OK)
+        return "open: " + std::to_string(status);
+    all_open.wait();
+    if ((status = log_in(context)) != PYXO_OK)
+        return "log in: " + std::to_string(status);
+    if ((status = Pyxo_CreateDir(&context, 1, 512)) != PYXO_OK)
+        return "create directory: " + std::to_string(status);
+    if ((status = create_open_data_file(context, 1, 1, kBytes)) != PYXO_OK)
+        return "create file: " + std::to_string(status);
     for (int round = 0; round < 40; ++round) {
         const std::vector<uint8_t> data = pattern(kBytes, uint8_t(client * 40 + round));
         std::vector<uint8_t> back(kBytes);
         uint32_t count = 0;
-        if (Pyxo_WriteFile(&context, data.data(), 0, kBytes, &count) != PYXO_OK ||
-            Pyxo_ReadFile(&context, back.data(), 0, kBytes, &count) != PYXO_OK)
-            return 3;
+        if ((status = Pyxo_WriteFile(&context, data.data(), 0, kBytes, &count)) != PYXO_OK)
+            return "write: " + std::to_string(status);
+        if ((status = Pyxo_ReadFile(&context, back.data(), 0, kBytes, &count)) != PYXO_OK)
+            return "read: " + std::to_string(status);
         if (back != data)
-            return 4;
+            return "read back other bytes in round " + std::to_string(round);
     }
     Pyxo_CloseDevice(&context);
-    return 0;
+    return "";
 }
 
 TEST_F(ManyClients, EachSeesItsOwnTokenAtTheSameTime)
 {
     ASSERT_EQ(Pyxo_CloseDevice(&context_), PYXO_OK);
-    std::vector<int> results(kClients, -1);
+    std::vector<std::string> results(kClients);
     std::vector<std::thread> threads;
+    std::latch all_open(kClients);
     for (int client = 0; client < kClients; ++client)
-        threads.emplace_back([&results, client] { results[size_t(client)] = run_client(client); });
+        threads.emplace_back(
+            [&, client] { results[size_t(client)] = run_client(client, all_open); });
     for (std::thread &thread : threads)
         thread.join();
     for (int client = 0; client < kClients; ++client)
-        EXPECT_EQ(results[size_t(client)], 0) << "client " << client;
+        EXPECT_EQ(results[size_t(client)], "") << "client " << client;
 }
 
 } // namespace

@@ -52,7 +52,7 @@ TEST_F(Opening, OpenSameFollowsTheTokenPastItsReplacement)
     // Token 0 moves to position 2; position 0 gets another token.
     vtd_client::Bytes image;
     ASSERT_EQ(rack_.manager().export_image(0, image), 0u);
-    ASSERT_EQ(rack_.insert(0, token_spec(7)), 0u);
+    ASSERT_EQ(rack_.insert(0, token_options(7)), 0u);
     ASSERT_EQ(rack_.insert_image(2, image), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&context_, PYXO_OPEN_SAME), PYXO_OK);
@@ -67,14 +67,14 @@ TEST_F(Opening, OpenSameFollowsTheTokenPastItsReplacement)
 TEST_F(Opening, OpenSameWithoutTheTokenFindsNothing)
 {
     ASSERT_EQ(Pyxo_CloseDevice(&context_), PYXO_OK);
-    ASSERT_EQ(rack_.insert(0, token_spec(7)), 0u);
+    ASSERT_EQ(rack_.insert(0, token_options(7)), 0u);
     EXPECT_EQ(Pyxo_OpenDevice(&context_, PYXO_OPEN_SAME), PYXO_ERR_NO_DEVICE);
 }
 
 TEST_F(Opening, OpenSameStopsAtAReplacementAttachedElsewhere)
 {
     ASSERT_EQ(Pyxo_CloseDevice(&context_), PYXO_OK);
-    ASSERT_EQ(rack_.insert(0, token_spec(7)), 0u);
+    ASSERT_EQ(rack_.insert(0, token_options(7)), 0u);
     ASSERT_EQ(Pyxo_OpenDevice(&other_, PYXO_OPEN_FIRST), PYXO_OK);
     EXPECT_EQ(Pyxo_OpenDevice(&context_, PYXO_OPEN_SAME), PYXO_ERR_DEVICE_21);
     Pyxo_CloseDevice(&other_);
@@ -82,7 +82,7 @@ TEST_F(Opening, OpenSameStopsAtAReplacementAttachedElsewhere)
 
 TEST_F(Opening, ReplacingAnOpenedTokenEndsItsAttachment)
 {
-    ASSERT_EQ(rack_.insert(0, token_spec(7)), 0u);
+    ASSERT_EQ(rack_.insert(0, token_options(7)), 0u);
     uint32_t serial[2];
     EXPECT_NE(Pyxo_GetSerialNumber(&context_, serial), PYXO_OK);
 }

@@ -12,9 +12,9 @@ namespace e2e {
 
 // A token with the tests' credentials (token_files.h) and the serial
 // number 10*n+1 ... 10*n+8, so that tokens differ.
-vtd_client::TokenOptions token_spec(uint8_t n, uint8_t model = 0x50);
+vtd_client::TokenOptions token_options(uint8_t n, uint8_t model = 0x50);
 
-// The serial number of token_spec(n) as the library reports it.
+// The serial number of token_options(n) as the library reports it.
 void expected_serial(uint8_t n, uint32_t serial[2]);
 
 class TokenRack {
@@ -24,7 +24,7 @@ public:
 
     uint32_t error() const { return manager_.error(); }
     // Puts a fresh token at a position, replacing what is there.
-    uint32_t insert(uint32_t position, const vtd_client::TokenOptions &spec);
+    uint32_t insert(uint32_t position, const vtd_client::TokenOptions &options);
     uint32_t insert_image(uint32_t position, const vtd_client::Bytes &image);
     uint32_t remove(uint32_t position) { return manager_.remove(position); }
     vtd_client::Connection &manager() { return manager_; }

@@ -13,14 +13,14 @@ namespace e2e {
 
 class TokenTest : public ::testing::Test {
 protected:
-    // Tokens token_spec(0), token_spec(1), ... at positions 0, 1, ...
+    // Tokens token_options(0), token_options(1), ... at positions 0, 1, ...
     explicit TokenTest(int tokens = 1, uint8_t model = 0x50) : tokens_(tokens), model_(model) {}
 
     void SetUp() override
     {
         ASSERT_EQ(rack_.error(), 0u) << "the management client cannot reach the driver";
         for (int i = 0; i < tokens_; ++i)
-            ASSERT_EQ(rack_.insert(uint32_t(i), token_spec(uint8_t(i), model_)), 0u);
+            ASSERT_EQ(rack_.insert(uint32_t(i), token_options(uint8_t(i), model_)), 0u);
         ASSERT_EQ(Pyxo_OpenDevice(&context_, PYXO_OPEN_FIRST), PYXO_OK);
     }
 

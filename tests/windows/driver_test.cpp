@@ -21,12 +21,12 @@ constexpr uint8_t kNarrowModel = 0x48;
 // Token options with a serial number of eight bytes seed, seed + 0x11, ...
 vtd_client::TokenOptions token(uint8_t model, uint8_t serial_seed)
 {
-    vtd_client::TokenOptions spec;
-    spec.model = model;
-    spec.random_serial = false;
-    for (size_t i = 0; i < spec.serial.size(); i++)
-        spec.serial[i] = uint8_t(serial_seed + 0x11 * i);
-    return spec;
+    vtd_client::TokenOptions options;
+    options.model = model;
+    options.random_serial = false;
+    for (size_t i = 0; i < options.serial.size(); i++)
+        options.serial[i] = uint8_t(serial_seed + 0x11 * i);
+    return options;
 }
 
 class DriverTest : public ::testing::Test {
@@ -48,9 +48,9 @@ protected:
         for (uint32_t position = 0; position < VTD_POSITIONS; position++)
             manager.remove(position);
     }
-    uint32_t insert_token(const vtd_client::TokenOptions &spec, uint32_t position)
+    uint32_t insert_token(const vtd_client::TokenOptions &options, uint32_t position)
     {
-        return manager.insert_token(position, vtd_client::new_token_image(spec), true);
+        return manager.insert_token(position, vtd_client::new_token_image(options), true);
     }
 
     static PYXO_CONTEXT fresh_context()
@@ -101,13 +101,13 @@ TEST_F(DriverTest, FailingControlKeepsByteCountAndBuffer)
 
 TEST_F(DriverTest, OpenReadsTheInsertedTokensSerialNumber)
 {
-    vtd_client::TokenOptions spec = token(kWideModel, 0x21);
-    ASSERT_EQ(insert_token(spec, 0), 0u);
+    vtd_client::TokenOptions options = token(kWideModel, 0x21);
+    ASSERT_EQ(insert_token(options, 0), 0u);
 
     ASSERT_EQ(Pyxo_OpenDevice(&first, PYXO_OPEN_FIRST), PYXO_OK);
     EXPECT_EQ(first.model, kWideModel);
     EXPECT_EQ(first.id_size, 8u);
-    EXPECT_EQ(first.memory_size, 2u * spec.memory_words);
+    EXPECT_EQ(first.memory_size, 2u * options.memory_words);
     uint32_t serial[2] = {};
     ASSERT_EQ(Pyxo_GetSerialNumber(&first, serial), PYXO_OK);
     EXPECT_EQ(serial[0], 0x54433221u);

@@ -130,18 +130,25 @@ TEST_F(Processes, AProcessThatDiesReleasesItsToken)
 }
 
 // Each child opens a token of its own, fills a file with its own pattern
-// over and over and reads it back, all children at the same time.
+// over and over and reads it back, all children at the same time: each
+// holds its token before any starts, so none takes over a token that
+// another one has finished with.
 TEST_F(Processes, ManyProcessesAtOnceEachSeeTheirOwnToken)
 {
     constexpr int kChildren = 6;
     constexpr uint32_t kBytes = 200;
     start(kChildren);
+    Pipe opened, go;
     std::vector<pid_t> children;
     for (int child = 0; child < kChildren; ++child) {
-        children.push_back(spawn_child([child] {
+        children.push_back(spawn_child([&, child] {
             PYXO_CONTEXT context{};
-            if (open_free_token(context) != PYXO_OK || log_in(context) != PYXO_OK ||
-                Pyxo_CreateDir(&context, 1, 512) != PYXO_OK ||
+            uint32_t status = open_free_token(context);
+            opened.put('o');
+            go.get<char>();
+            if (status != PYXO_OK)
+                return 1;
+            if (log_in(context) != PYXO_OK || Pyxo_CreateDir(&context, 1, 512) != PYXO_OK ||
                 create_open_data_file(context, 1, 1, kBytes) != PYXO_OK)
                 return 2;
             for (int round = 0; round < 30; ++round) {
@@ -159,7 +166,11 @@ TEST_F(Processes, ManyProcessesAtOnceEachSeeTheirOwnToken)
         }));
     }
     for (int child = 0; child < kChildren; ++child)
-        EXPECT_EQ(exit_code(children[child]), 0) << "child " << child;
+        opened.get<char>();
+    for (int child = 0; child < kChildren; ++child)
+        go.put('g');
+    for (int child = 0; child < kChildren; ++child)
+        EXPECT_EQ(exit_code(children[size_t(child)]), 0) << "child " << child;
 }
 
 } // namespace
