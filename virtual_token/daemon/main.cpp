@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
+#include <string>
 #include <unistd.h>
 
 #include "listener.h"
@@ -12,6 +13,7 @@
 #include "server.h"
 #include "socket_dir.h"
 #include "token_host.h"
+#include "vtd_manage.h"
 
 namespace {
 
@@ -44,6 +46,10 @@ sigset_t install_signal_handlers()
 
 void load_tokens(vuxad::TokenHost &host, const vuxad::Options &options)
 {
+    if (options.images.size() > VTD_POSITIONS)
+        throw std::runtime_error("at most " + std::to_string(VTD_POSITIONS) +
+                                 " token images: the driver has " + std::to_string(VTD_POSITIONS) +
+                                 " positions");
     uint32_t position = 0;
     for (const vuxad::ImageArg &image : options.images) {
         if (image.create)

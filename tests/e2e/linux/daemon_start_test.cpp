@@ -90,6 +90,20 @@ TEST(DaemonStart, MissingImageAndExistingNewFileAreRefused)
     EXPECT_EQ(read_file(existing), (std::vector<uint8_t>{1, 2, 3}));
 }
 
+TEST(DaemonStart, MoreImagesThanPositionsAreRefused)
+{
+    ScratchDir dir;
+    std::vector<std::string> args{"--dir", dir.path("s")};
+    for (int i = 0; i < 9; ++i) {
+        args.push_back("--new");
+        args.push_back(dir.path("t" + std::to_string(i) + ".img"));
+    }
+    std::string log;
+    EXPECT_TRUE(exited_with(run_vuxad(args, &log), 1)) << log;
+    EXPECT_NE(log.find("at most 8"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(dir.path("t0.img"))) << "nothing made before refusing";
+}
+
 TEST(DaemonStart, UsageErrorsExitWith2)
 {
     std::string log;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -111,6 +112,38 @@ TEST_F(Persistence, AcknowledgedWritesSurviveSigkill)
         Pyxo_CloseDevice(&context);
     }
     EXPECT_GT(total_acknowledged, uint32_t(kRounds)) << "the writes hardly ran";
+}
+
+TEST_F(Persistence, ChangeThatCannotBeSavedIsNotAcknowledgedAndSavedLater)
+{
+    PYXO_CONTEXT context{};
+    open_file(context);
+    if (HasFatalFailure())
+        return;
+    // A directory where the temporary file goes makes every save fail,
+    // even for root.
+    const std::string blocker = image_ + ".tmp";
+    ASSERT_TRUE(std::filesystem::create_directories(blocker + "/in-the-way"));
+
+    const Slot first = slot_value(1, 1);
+    uint32_t count = 0;
+    EXPECT_EQ(Pyxo_WriteFile(&context, first.data(), 0, kSlotBytes, &count), PYXO_ERR_IO);
+    EXPECT_NE(daemon_.log().find(blocker), std::string::npos) << daemon_.log();
+
+    // Once saving works again, the next request, even one that changes
+    // nothing, saves what is pending.
+    std::filesystem::remove_all(blocker);
+    uint32_t serial[2];
+    ASSERT_EQ(Pyxo_GetSerialNumber(&context, serial), PYXO_OK);
+    daemon_.stop(SIGKILL);
+    Pyxo_CloseDevice(&context);
+
+    ASSERT_TRUE(daemon_.start({image_})) << daemon_.log();
+    open_file(context);
+    Slot found{};
+    ASSERT_EQ(Pyxo_ReadFile(&context, found.data(), 0, kSlotBytes, &count), PYXO_OK);
+    EXPECT_EQ(hex(found.data(), kSlotBytes), hex(first.data(), kSlotBytes));
+    Pyxo_CloseDevice(&context);
 }
 
 } // namespace
